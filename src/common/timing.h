@@ -1,0 +1,24 @@
+#pragma once
+
+// Every time-out and wait bound of the program in one place. Tests may shorten the time-outs
+// through one scale factor; the step counts of the waits stay as they are.
+namespace vx::timing {
+
+inline constexpr int kReplyTimeoutMs = 2000;     // default reply wait
+inline constexpr int kGetStringSteps = 1000;     // 1 ms steps of a value read
+inline constexpr int kSearchTries = 3;           // per phase of the port search
+inline constexpr int kSearchWaitSteps = 10;      // per try
+inline constexpr int kSearchStepMs = 10;         // per step
+inline constexpr int kConnectTickMs = 500;       // workspace connect sequence
+inline constexpr int kLivePollMs = 150;          // live data batch
+inline constexpr int kCommitDebounceMs = 160;    // map edit upload
+inline constexpr int kLineSettleMs = 10;         // after each uploaded record line
+inline constexpr int kTransmitDrainMs = 2000;    // bound of a wait for the transmit queue to empty
+inline constexpr int kSimulatorStartMs = 5000;   // demo mode: the simulator reports its links
+
+double scale();
+void setScale(double factor);
+// A time-out in milliseconds after the scale factor, never below 1 ms.
+int scaled(int ms);
+
+} // namespace vx::timing

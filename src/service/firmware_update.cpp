@@ -1,0 +1,7 @@
+#include "service/firmware_update.h"
+
+namespace vx {
+
+void showFirmwareUpdate(QWidget*, ComPort&) {}
+
+} // namespace vx

@@ -8,6 +8,8 @@
 #include "serial/hex.h"
 #include "serial/reply_wait.h"
 
+#include <QHash>
+
 namespace vx {
 
 void WorkspaceLink::ComOutput(const QString& outputString) { port_.output(outputString); }
@@ -67,5 +69,23 @@ void WorkspaceLink::SendValue(double value, const QString& command, int width)
     if (!WaitForReply(true, Prompt(), 0))
         ReInitConnection();
 }
+
+namespace {
+QHash<QString, WorkspaceLink*>& links()
+{
+    static QHash<QString, WorkspaceLink*> registry;
+    return registry;
+}
+} // namespace
+
+void registerWorkspaceLink(const QString& windowName, WorkspaceLink* link) { links().insert(windowName, link); }
+
+void unregisterWorkspaceLink(const QString& windowName, const WorkspaceLink* link)
+{
+    if (links().value(windowName) == link)
+        links().remove(windowName);
+}
+
+WorkspaceLink* workspaceLink(const QString& windowName) { return links().value(windowName); }
 
 } // namespace vx

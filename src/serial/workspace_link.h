@@ -50,4 +50,11 @@ private:
     ComPort& port_;
 };
 
+// The links of the open workspaces by window name ("Changadv", "GearboxControl"), so that a
+// service dialog told its host's name reaches that host. A workspace registers its link while
+// it exists.
+void registerWorkspaceLink(const QString& windowName, WorkspaceLink* link);
+void unregisterWorkspaceLink(const QString& windowName, const WorkspaceLink* link);
+WorkspaceLink* workspaceLink(const QString& windowName);
+
 } // namespace vx

@@ -87,11 +87,7 @@ QString withSeparator(const QString& folder)
 QString defaultProgramFolder()
 {
     const QString base = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const QString folder = QDir(base.isEmpty() ? QDir::homePath() : base).filePath(QStringLiteral("Vantorex"));
-    QDir dir(folder);
-    for (const char* sub : {"cam", "debug", "firmware"})
-        dir.mkpath(QString::fromLatin1(sub));
-    return folder;
+    return QDir(base.isEmpty() ? QDir::homePath() : base).filePath(QStringLiteral("Vantorex"));
 }
 
 void LoadConfigSettings()
@@ -102,6 +98,9 @@ void LoadConfigSettings()
     if (installDir.trimmed().isEmpty())
         installDir = defaultProgramFolder();
     G.ProgramFolder = withSeparator(installDir);
+    // The folders the file dialogs start in; where the folder is read-only this changes nothing.
+    for (const char* sub : {"cam", "debug", "firmware"})
+        QDir(G.ProgramFolder).mkpath(QString::fromLatin1(sub));
     G.MapFolder = G.ProgramFolder + QStringLiteral("cam/");
     G.DataLogFolder = G.ProgramFolder;
     G.DebugFolder = G.ProgramFolder;

@@ -14,7 +14,7 @@ void LoadConfigSettings();
 void SaveConfigSettings();
 
 // The folder used when the store names no installation folder: a per-user folder of this
-// platform, created with the folders the program writes into.
+// platform.
 QString defaultProgramFolder();
 
 namespace config {

@@ -1,0 +1,7 @@
+#include "service/data_logger.h"
+
+namespace vx {
+
+void showDataLogger(QWidget*) {}
+
+} // namespace vx

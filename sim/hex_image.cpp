@@ -50,7 +50,8 @@ void HexImage::write(quint32 address, const QByteArray& bytes)
     }
     QByteArray merged(static_cast<qsizetype>(mergedEnd - mergedStart), '\0');
     for (auto it = first; it != last; ++it)
-        merged.replace(static_cast<qsizetype>(it->first - mergedStart), it->second.size(), it->second);
+        merged.replace(static_cast<qsizetype>(it->first - mergedStart), it->second.size(),
+                       it->second);
     merged.replace(static_cast<qsizetype>(start - mergedStart), bytes.size(), bytes);
     m_segments.erase(first, last);
     m_segments.emplace(static_cast<quint32>(mergedStart), std::move(merged));

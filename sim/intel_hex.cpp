@@ -68,9 +68,10 @@ QByteArray recordLine(quint8 type, quint16 address, const QByteArray& data)
 bool ImageBuilder::take(const Record& record)
 {
     const auto word = [&] {
-        return record.data.size() == 2 ? static_cast<quint32>(static_cast<quint8>(record.data[0]) << 8 |
-                                                              static_cast<quint8>(record.data[1]))
-                                       : 0u;
+        return record.data.size() == 2
+                   ? static_cast<quint32>(static_cast<quint8>(record.data[0]) << 8 |
+                                          static_cast<quint8>(record.data[1]))
+                   : 0u;
     };
     switch (record.type) {
     case kData:
@@ -107,13 +108,15 @@ QByteArray encode(const HexImage& image, int bytesPerRecord)
             const quint32 address = start + static_cast<quint32>(offset);
             if (address >> 16 != upper) {
                 upper = address >> 16;
-                const char high[] = {static_cast<char>(upper >> 8), static_cast<char>(upper & 0xFF)};
+                const char high[] = {static_cast<char>(upper >> 8),
+                                     static_cast<char>(upper & 0xFF)};
                 addLine(recordLine(kExtendedLinearAddress, 0, QByteArray(high, 2)));
             }
             const qsizetype toBoundary = 0x10000 - (address & 0xFFFF);
             const qsizetype count =
                 std::min<qsizetype>({bytesPerRecord, bytes.size() - offset, toBoundary});
-            addLine(recordLine(kData, static_cast<quint16>(address & 0xFFFF), bytes.mid(offset, count)));
+            addLine(recordLine(kData, static_cast<quint16>(address & 0xFFFF),
+                               bytes.mid(offset, count)));
             offset += count;
         }
     }

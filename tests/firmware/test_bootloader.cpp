@@ -127,8 +127,8 @@ bool TestBootloader::exchange(const QByteArray& bytes, const QByteArray& expecte
 
 bool TestBootloader::allTaken(qint64 sentBefore, qint64 bytes)
 {
-    const bool taken = QTest::qWaitFor(
-        [&] { return ecu->receivedByteCount() == sentBefore + bytes; }, kReplyMs);
+    const bool taken =
+        QTest::qWaitFor([&] { return ecu->receivedByteCount() == sentBefore + bytes; }, kReplyMs);
     QCoreApplication::processEvents();
     return taken;
 }
@@ -143,17 +143,17 @@ void TestBootloader::parsesRecords_data()
 
     QTest::newRow("data") << QByteArray(":0300300002337A1E") << true << 0 << 0x0030
                           << QByteArray::fromHex("02337A");
-    QTest::newRow("lower-case digits") << QByteArray(":0300300002337a1e") << true << 0 << 0x0030
-                                       << QByteArray::fromHex("02337A");
+    QTest::newRow("lower-case digits")
+        << QByteArray(":0300300002337a1e") << true << 0 << 0x0030 << QByteArray::fromHex("02337A");
     QTest::newRow("end of file") << QByteArray(":00000001FF") << true << 1 << 0 << QByteArray();
-    QTest::newRow("extended linear") << QByteArray(":020000040800F2") << true << 4 << 0
-                                     << QByteArray::fromHex("0800");
-    QTest::newRow("wrong checksum") << QByteArray(":0300300002337A1F") << false << 0 << 0
-                                    << QByteArray();
-    QTest::newRow("count says more") << QByteArray(":0400300002337A1D") << false << 0 << 0
-                                     << QByteArray();
-    QTest::newRow("half a digit pair") << QByteArray(":0300300002337A1E0") << false << 0 << 0
-                                       << QByteArray();
+    QTest::newRow("extended linear")
+        << QByteArray(":020000040800F2") << true << 4 << 0 << QByteArray::fromHex("0800");
+    QTest::newRow("wrong checksum")
+        << QByteArray(":0300300002337A1F") << false << 0 << 0 << QByteArray();
+    QTest::newRow("count says more")
+        << QByteArray(":0400300002337A1D") << false << 0 << 0 << QByteArray();
+    QTest::newRow("half a digit pair")
+        << QByteArray(":0300300002337A1E0") << false << 0 << 0 << QByteArray();
     QTest::newRow("not a digit") << QByteArray(":03003000023G7A1E") << false << 0 << 0
                                  << QByteArray();
     QTest::newRow("no colon") << QByteArray("0300300002337A1E") << false << 0 << 0 << QByteArray();
@@ -190,9 +190,9 @@ void TestBootloader::imageKeepsRunsTogether_data()
                                << QList<quint32>{0x100} << QByteArrayList{"abcdefgh"};
     QTest::newRow("gap") << QList<quint32>{0x100, 0x105} << QByteArrayList{"abcd", "fgh"}
                          << QList<quint32>{0x100, 0x105} << QByteArrayList{"abcd", "fgh"};
-    QTest::newRow("bridges a gap") << QList<quint32>{0x100, 0x106, 0x103}
-                                   << QByteArrayList{"abc", "gh", "def"} << QList<quint32>{0x100}
-                                   << QByteArrayList{"abcdefgh"};
+    QTest::newRow("bridges a gap")
+        << QList<quint32>{0x100, 0x106, 0x103} << QByteArrayList{"abc", "gh", "def"}
+        << QList<quint32>{0x100} << QByteArrayList{"abcdefgh"};
     QTest::newRow("overwrites") << QList<quint32>{0x100, 0x102} << QByteArrayList{"abcd", "XYZW"}
                                 << QList<quint32>{0x100} << QByteArrayList{"abXYZW"};
     QTest::newRow("inside") << QList<quint32>{0x100, 0x101} << QByteArrayList{"abcd", "X"}
@@ -375,8 +375,8 @@ void TestBootloader::abandonedLoadAndUnknownCommands()
     QCOMPARE(loader.state(), Bootloader::State::Commands);
     QVERIFY(exchange("\rRUN\r", "RUN\r\nUnknown command\r\n*"));
     QCOMPARE(client->received(), QByteArray("RUN\r\nUnknown command\r\n*"));
-    QCOMPARE(loader.image(), imageOf(recordLines(firmware.hexText.left(
-                                 firmware.hexText.indexOf(":10040000")))));
+    QCOMPARE(loader.image(),
+             imageOf(recordLines(firmware.hexText.left(firmware.hexText.indexOf(":10040000")))));
 }
 
 QTEST_GUILESS_MAIN(TestBootloader)

@@ -81,6 +81,7 @@ void Bootloader::identify()
     if (m_state == State::Loading)
         endLoad();
     m_commands.append("?");
+    emit commandReceived("?");
     if (!m_faults.ignoreIdentify)
         m_controller.sendRaw(m_identity);
 }
@@ -105,6 +106,7 @@ void Bootloader::handleCommand(const QByteArray& line)
     if (line.isEmpty())
         return;
     m_commands.append(line);
+    emit commandReceived(line);
     if (line == "ERASE") {
         if (m_faults.ignoreErase)
             return;

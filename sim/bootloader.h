@@ -73,6 +73,7 @@ public:
 signals:
     void entered();
     void left();
+    void commandReceived(const QByteArray& command);
     void recordReceived(int count);
     void loadFinished(bool good);
 

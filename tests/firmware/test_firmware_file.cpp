@@ -123,6 +123,8 @@ void TestFirmwareFile::sampleIsTheGeneratorsOwn()
 {
     const QByteArray sample = test::readFile(QStringLiteral(VX_FIRMWARE_DATA "/sample.hex"));
     QCOMPARE(sample, sim::sampleFirmware().hexText);
+    // The copy the demo offers its simulated controllers.
+    QCOMPARE(test::readFile(QStringLiteral(":/demo/vantorex-sample.hex")), sample);
     QCOMPARE(readFirmwareFile(QStringLiteral(VX_FIRMWARE_DATA "/sample.hex")).status,
              FirmwareFile::Status::Valid);
 }

@@ -183,12 +183,16 @@ void FirmwareUpdater::wake()
     waitUntil([] { return !G.RxBuffer.isEmpty(); }, timing::kBootWakeMs);
 }
 
-// Only the presence of the name decides; a shorter answer is looked at once the bound is up.
+// The rest of the answer to "zb" may still be on its way and count towards the 30 characters,
+// so the wait goes on until the name has come too. Only the presence of the name decides: a
+// shorter answer that holds it is taken once the bound is up.
 void FirmwareUpdater::identify()
 {
     G.RxBuffer.clear();
     port_.output(QStringLiteral("?"));
-    waitUntil([] { return G.RxBuffer.size() >= kIdentityLength; }, timing::kBootIdentifyMs);
+    waitUntil(
+        [] { return G.RxBuffer.size() >= kIdentityLength && G.RxBuffer.contains(kBootloaderName); },
+        timing::kBootIdentifyMs);
 }
 
 // Whatever the controller still says about "zb" and "?" must not be taken for the answer to

@@ -207,21 +207,32 @@ void TestFirmwareUpdate::loadsTheFile_data()
 {
     QTest::addColumn<bool>("gearbox");
     QTest::addColumn<bool>("lineFeedsOnly");
-    QTest::newRow("engine controller") << false << false;
-    QTest::newRow("gearbox controller") << true << false;
-    QTest::newRow("file with LF line ends") << false << true;
+    QTest::addColumn<bool>("repliesInPieces");
+    QTest::newRow("engine controller") << false << false << false;
+    QTest::newRow("gearbox controller") << true << false << false;
+    QTest::newRow("file with LF line ends") << false << true << false;
+    // The end of the answer to "zb" arrives after "?" and the answer to "?" in two pieces.
+    QTest::newRow("replies in pieces") << false << false << true;
 }
 
 void TestFirmwareUpdate::loadsTheFile()
 {
     QFETCH(bool, gearbox);
     QFETCH(bool, lineFeedsOnly);
+    QFETCH(bool, repliesInPieces);
     std::unique_ptr<sim::GearboxController> gcu;
     if (gearbox) {
         gcu = std::make_unique<sim::GearboxController>();
         QVERIFY(!test::plugAtPort(*gcu, kPort, *env).isEmpty());
     }
     sim::Controller& controller = gearbox ? static_cast<sim::Controller&>(*gcu) : *ecu;
+    if (repliesInPieces) {
+        sim::FaultSettings pieces;
+        pieces.splitReplyGap = std::chrono::milliseconds(40);
+        controller.setFaults(pieces);
+        // The name comes in the second piece.
+        controller.bootloader().setIdentity("\r\nV1.4 (C) Vantorex 2024 - Bootloader\r\n*");
+    }
     // A program from before, to be replaced.
     QByteArray text = sample.hexText;
     if (lineFeedsOnly)

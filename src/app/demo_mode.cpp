@@ -75,19 +75,16 @@ bool DemoMode::start()
     int ready = 0;
     const QDeadlineTimer deadline(timing::kSimulatorStartMs);
     while (ready < 2 && !deadline.hasExpired()) {
-        if (!simulator_.canReadLine() &&
-            !simulator_.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+        if (!simulator_.canReadLine() && !simulator_.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
             break;
         while (simulator_.canReadLine()) {
             const QString line = QString::fromLocal8Bit(simulator_.readLine());
-            if (line.startsWith(QLatin1String("ECU on ")) ||
-                line.startsWith(QLatin1String("GCU on ")))
+            if (line.startsWith(QLatin1String("ECU on ")) || line.startsWith(QLatin1String("GCU on ")))
                 ++ready;
         }
     }
     if (ready < 2) {
-        error_ =
-            QStringLiteral("The simulated controllers did not start in time (%1)").arg(program);
+        error_ = QStringLiteral("The simulated controllers did not start in time (%1)").arg(program);
         return false;
     }
     portmap::setDevicePath(kEnginePort, engine);

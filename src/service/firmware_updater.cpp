@@ -21,16 +21,11 @@ constexpr int kHandshaking = 3;
 constexpr int kIdentityLength = 30;
 const QString kBootloaderName = QStringLiteral("Bootloader");
 
-QString confirmedText()
-{
-    return QStringLiteral("*");
-}
-QString errorText()
-{
-    return QStringLiteral("Error");
-}
+// The bootloader ends a load with its prompt and reports a line it could not store with "Error".
+const QString kPrompt = QStringLiteral("*");
+const QString kErrorWord = QStringLiteral("Error");
 
-// The update is restarted rather than abandoned, so the guard must hold across every return.
+// Holds the running flag for as long as the update is under way, whichever way it ends.
 class RunningFlag
 {
 public:
@@ -133,7 +128,7 @@ FirmwareUpdater::Attempt FirmwareUpdater::attempt()
     flush();
 
     port_.output(QStringLiteral("ERASE") + G.CR);
-    if (!WaitForReply(true, confirmedText(), 0)) {
+    if (!WaitForReply(true, kPrompt, 0)) {
         MsgBox(QStringLiteral("ECU not responding, please power down/up and try again"),
                Buttons::Ok, Icon::Exclamation, kWarning);
         return Attempt::Again;
@@ -199,7 +194,7 @@ void FirmwareUpdater::identify()
 // "ERASE".
 void FirmwareUpdater::flush()
 {
-    const QDeadlineTimer limit(timing::scaled(timing::kBootFlushLimitMs));
+    const QDeadlineTimer limit = scaledDeadline(timing::kBootFlushLimitMs);
     const int quiet = timing::kBootFlushQuietMs;
     do {
         G.RxBuffer.clear();
@@ -214,13 +209,12 @@ FirmwareUpdater::Load FirmwareUpdater::load()
     if (const std::optional<Load> failed = stream())
         return *failed;
     const auto answered = [this] {
-        return !port_.isOpen() || G.RxBuffer.contains(confirmedText()) ||
-               G.RxBuffer.contains(errorText());
+        return !port_.isOpen() || G.RxBuffer.contains(kPrompt) || G.RxBuffer.contains(kErrorWord);
     };
     waitUntil(answered, timing::kBootLoadEndMs);
-    if (G.RxBuffer.contains(errorText()))
+    if (G.RxBuffer.contains(kErrorWord))
         return Load::Rejected;
-    return G.RxBuffer.contains(confirmedText()) ? Load::Confirmed : Load::NotConfirmed;
+    return G.RxBuffer.contains(kPrompt) ? Load::Confirmed : Load::NotConfirmed;
 }
 
 // The lines go out back to back: the port's queue is kept topped up and the line never waits
@@ -233,7 +227,7 @@ std::optional<FirmwareUpdater::Load> FirmwareUpdater::stream()
     for (;;) {
         if (!port_.isOpen())
             return Load::NotConfirmed;
-        if (G.RxBuffer.contains(errorText()))
+        if (G.RxBuffer.contains(kErrorWord))
             return Load::Rejected;
         const QByteArray chunk = pacer.nextChunk(port_.bytesToWrite());
         if (!chunk.isEmpty())

@@ -119,6 +119,7 @@ private slots:
     void silentMidLoad_data();
     void silentMidLoad();
     void rejectedRecordStopsTheStream();
+    void cablePulledMidLoad();
     void cancelBeforeAndAfter_data();
     void cancelBeforeAndAfter();
     void windowStaysOpenWhileRunning();
@@ -549,6 +550,29 @@ void TestFirmwareUpdate::rejectedRecordStopsTheStream()
     QVERIFY2(loader().recordCount() < lines / 2,
              qPrintable(QString::number(loader().recordCount())));
     QVERIFY(progress()->value() < lines / 2);
+}
+
+void TestFirmwareUpdate::cablePulledMidLoad()
+{
+    const sim::TestFirmware big = sim::firmwareOfFileSize(1024 * 1024, 3);
+    connect(&loader(), &Bootloader::recordReceived, this, [&](int count) {
+        if (count == 100)
+            ecu->unplug();
+    });
+    useFile(big.hexText, "big.hex");
+    // Retry finds the port gone.
+    answer({Answer::Retry, Answer::Ok});
+    QElapsedTimer clock;
+    clock.start();
+    dialog->Start_Click();
+    QCOMPARE(boxes(), (QStringList{warning(), notConfirmed(),
+                                   box("COM3 is not available, please select a new COM port",
+                                       "Warning", Buttons::Ok, Icon::Exclamation)}));
+    QCOMPARE(env->prompts.unexpected, 0);
+    QVERIFY(button("Start")->isEnabled());
+    QVERIFY(button("Cancel")->isEnabled());
+    // Noticed when the port went, not at the end of a bound.
+    QVERIFY(clock.elapsed() < timing::kBootLoadEndMs);
 }
 
 void TestFirmwareUpdate::cancelBeforeAndAfter_data()

@@ -264,9 +264,10 @@ bool MapGrid::cellKeyDown(int index, int key, Qt::KeyboardModifiers modifiers)
     return true;
 }
 
-void MapGrid::cellKeyUp(int, int key, Qt::KeyboardModifiers modifiers)
+void MapGrid::cellKeyUp(int, int key, Qt::KeyboardModifiers)
 {
-    if (key == Qt::Key_Shift && !(modifiers & Qt::ShiftModifier))
+    // Platforms differ in whether the release of shift still reports shift held.
+    if (key == Qt::Key_Shift)
         Selecting = false;
 }
 

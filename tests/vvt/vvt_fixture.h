@@ -73,3 +73,53 @@ inline bool mapsAgree(const sim::VvtController& ecu)
 }
 
 } // namespace vx::test
+
+namespace vx::test {
+
+// A VVT workspace opened online against a simulated controller on COM1.
+class OnlineWorkspace
+{
+public:
+    ~OnlineWorkspace() { delete workspace.data(); }
+
+    Changadv& open()
+    {
+        workspace = new Changadv(shell);
+        workspace->show();
+        return *workspace;
+    }
+    bool waitStatus(const QString& status, int ms = 5000)
+    {
+        return QTest::qWaitFor([&] { return workspace && statusOf(*workspace) == status; }, ms);
+    }
+    bool openRunning()
+    {
+        open();
+        return waitStatus(QStringLiteral("Running"));
+    }
+    MapCellEdit* cell(int i) const { return workspace->grid().cell(i); }
+    bool focus(int i)
+    {
+        if (!QTest::qWaitForWindowActive(workspace))
+            return false;
+        cell(i)->setFocus(Qt::TabFocusReason);
+        return QTest::qWaitFor([&] { return cell(i)->hasFocus(); }, 1000);
+    }
+
+    RecordingShell shell;
+    QPointer<Changadv> workspace;
+};
+
+// The lines of map uploads among what the controller received.
+inline QByteArrayList uploadLines(const sim::VvtController& ecu)
+{
+    QByteArrayList lines;
+    for (const QByteArray& line : ecu.receivedLines()) {
+        if (line.startsWith("S") || line.endsWith("en") || line == "po" || line.endsWith("na") ||
+            (line.endsWith("ch") && line.size() == 10))
+            lines << line;
+    }
+    return lines;
+}
+
+} // namespace vx::test

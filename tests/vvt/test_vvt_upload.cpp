@@ -117,7 +117,7 @@ void TestVvtUpload::rejectedRecordClosesTheWorkspace()
     QCOMPARE(env->prompts.texts(), QStringList{"Error sending advance data to system"});
     QCOMPARE(env->prompts.messages[0].title, QStringLiteral("Error"));
     // The escape character abandoned the upload in the controller.
-    QCOMPARE(ecu->wakeUpCount(), wakeUps + 1);
+    QTRY_COMPARE(ecu->wakeUpCount(), wakeUps + 1);
     QVERIFY(!ecu->uploadOpen());
     QCOMPARE(ecu->cell(0, 3), 10);
     QTRY_VERIFY(!session->workspace);

@@ -115,7 +115,7 @@ inline QByteArrayList uploadLines(const sim::VvtController& ecu)
 {
     QByteArrayList lines;
     for (const QByteArray& line : ecu.receivedLines()) {
-        if (line.startsWith("S") || line.endsWith("en") || line == "po" || line.endsWith("na") ||
+        if (line.startsWith("S") || line.endsWith("en") || line == "po" || line.endsWith(".camna") ||
             (line.endsWith("ch") && line.size() == 10))
             lines << line;
     }

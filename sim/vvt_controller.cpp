@@ -218,12 +218,22 @@ void VvtController::addMapCommands()
     });
 }
 
+void VvtController::addLive(const QByteArray& mnemonic, std::function<QByteArray()> answer)
+{
+    add(mnemonic, [this, mnemonic, answer](const Command& command) {
+        if (command.isSetting())
+            return Reply::illegal();
+        const auto fixed = m_liveAnswers.constFind(mnemonic);
+        return Reply::answer(fixed != m_liveAnswers.cend() ? *fixed : answer());
+    });
+}
+
 void VvtController::addLiveCommands()
 {
-    add("rp", [this](const Command&) { return Reply::answer(m_engine.revCounterPeriod(m_running.cylinders)); });
-    add("rh", [this](const Command&) { return Reply::answer(m_engine.crankPeriod()); });
-    add("th", [this](const Command&) { return Reply::answer(m_engine.throttleAnswer()); });
-    add("to", [this](const Command&) { return Reply::answer(m_engine.bandOffset()); });
+    addLive("rp", [this] { return m_engine.revCounterPeriod(m_running.cylinders); });
+    addLive("rh", [this] { return m_engine.crankPeriod(); });
+    addLive("th", [this] { return m_engine.throttleAnswer(); });
+    addLive("to", [this] { return m_engine.bandOffset(); });
     add("sy", [this](const Command& command) {
         if (command.isSetting()) {
             if (command.argument != "0")
@@ -231,12 +241,12 @@ void VvtController::addLiveCommands()
             m_engine.resetSyncErrors();
             return Reply::answer();
         }
-        return Reply::answer(m_engine.syncErrorAnswer());
+        return Reply::answer(m_liveAnswers.value("sy", m_engine.syncErrorAnswer()));
     });
     const QByteArray trigger[] = {"cw", "cx", "cz", "dw"};
     for (int cam = 0; cam < 4; ++cam)
-        add(trigger[cam], [this, cam](const Command&) { return Reply::answer(m_engine.triggerPoints(cam)); });
-    add("dv", [this](const Command&) { return Reply::answer(m_engine.camPositions(m_running.map)); });
+        addLive(trigger[cam], [this, cam] { return m_engine.triggerPoints(cam); });
+    addLive("dv", [this] { return m_engine.camPositions(m_running.map); });
 }
 
 Reply VvtController::record(const QByteArray& line)

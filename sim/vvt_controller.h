@@ -4,6 +4,7 @@
 #include "sim/engine_model.h"
 #include "sim/vvt_settings.h"
 
+#include <QHash>
 #include <QSet>
 
 #include <optional>
@@ -40,6 +41,8 @@ public:
     void loadDemoMap();
 
     EngineModel& engine() { return m_engine; }
+    // A live query answered with this text instead of the engine's value.
+    void setLiveAnswer(const QByteArray& mnemonic, const QByteArray& answer) { m_liveAnswers[mnemonic] = answer; }
 
     bool uploadOpen() const { return m_uploadOpen; }
     int restartCount() const { return m_restarts; }
@@ -59,6 +62,7 @@ private:
     void addMapCommands();
     void addLiveCommands();
     void add(const QByteArray& mnemonic, CommandHandler handler);
+    void addLive(const QByteArray& mnemonic, std::function<QByteArray()> answer);
     Reply record(const QByteArray& line);
     void powerUp();
 
@@ -66,6 +70,7 @@ private:
     VvtSettings m_permanent;
     EngineModel m_engine;
     QSet<QByteArray> m_unanswered;
+    QHash<QByteArray, QByteArray> m_liveAnswers;
     std::optional<quint32> m_failingAddress;
     bool m_flashFails = false;
     bool m_uploadOpen = false;

@@ -139,12 +139,12 @@ QWidget* Changadv::buildEngineData()
     CurrSyncErrors->setToolTip(QStringLiteral("Click to reset the sync error count"));
     connect(CurrSyncErrors, &QPushButton::clicked, this, &Changadv::CurrSyncErrors_Click);
     data->addWidget(CurrSyncErrors, 2, 1);
-    caption(QStringLiteral("Cam Target Positions:"), 3, 0);
-    caption(QStringLiteral("Inlet"), 4, 1)->setAlignment(Qt::AlignCenter);
-    caption(QStringLiteral("Exhaust"), 4, 2)->setAlignment(Qt::AlignCenter);
+    caption(QStringLiteral("Inlet"), 3, 1)->setAlignment(Qt::AlignCenter);
+    caption(QStringLiteral("Exhaust"), 3, 2)->setAlignment(Qt::AlignCenter);
+    caption(QStringLiteral("Cam Target Positions:"), 4, 0);
     for (int k = 0; k < 2; ++k) {
         CamReqPos[k] = valueLabel(QStringLiteral("CamReqPos_%1").arg(k), EngineData);
-        data->addWidget(CamReqPos[k], 3, 1 + k);
+        data->addWidget(CamReqPos[k], 4, 1 + k);
     }
     caption(QStringLiteral("Cam Actual Positions:"), 5, 0);
     for (int k = 0; k < 4; ++k) {

@@ -12,7 +12,10 @@ QByteArray hexWord(int value)
 }
 
 // A two-digit code that is either "00" or "01".
-bool isFlagCode(const QByteArray& argument) { return argument == "00" || argument == "01"; }
+bool isFlagCode(const QByteArray& argument)
+{
+    return argument == "00" || argument == "01";
+}
 
 } // namespace
 

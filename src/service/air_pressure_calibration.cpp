@@ -26,8 +26,10 @@ namespace vx {
 namespace {
 
 const QString kOutOfRange = QStringLiteral("Value out of range (0.01-4.99V)");
-const QString kZeroTooHigh = QStringLiteral("Value must be lower than 0 psi setting by at least 0.5V");
-const QString kFullTooLow = QStringLiteral("Value must be higher than 100 psi setting by at least 0.5V");
+const QString kZeroTooHigh =
+    QStringLiteral("Value must be lower than 0 psi setting by at least 0.5V");
+const QString kFullTooLow =
+    QStringLiteral("Value must be higher than 100 psi setting by at least 0.5V");
 const QString kPointsTooClose = QStringLiteral(
     "The voltage at 140 psi must be at least 0.5V higher than the voltage at 0 psi; nothing has "
     "been sent to the GCU");
@@ -139,9 +141,9 @@ bool AirPressureCalibration::eventFilter(QObject* watched, QEvent* event)
         (watched == AirCompPressVoltsAtZero || watched == AirCompPressVoltsAt140)) {
         const auto* key = static_cast<QKeyEvent*>(event);
         // Moving on with Tab and the editing shortcuts are not typing.
-        const bool typing = !key->text().isEmpty() && key->key() != Qt::Key_Tab &&
-                            key->key() != Qt::Key_Backtab &&
-                            !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+        const bool typing =
+            !key->text().isEmpty() && key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab &&
+            !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
         if (typing) {
             const auto* box = static_cast<QLineEdit*>(watched);
             if (!AcceptVoltsKey(box->text(), key->text().at(0).unicode()))
@@ -253,9 +255,15 @@ void AirPressureCalibration::SendPressureTable()
         MsgBox(kTableRefused);
 }
 
-void AirPressureCalibration::CalExit_Click() { close(); }
+void AirPressureCalibration::CalExit_Click()
+{
+    close();
+}
 
-void AirPressureCalibration::reject() { close(); }
+void AirPressureCalibration::reject()
+{
+    close();
+}
 
 void AirPressureCalibration::closeEvent(QCloseEvent* event)
 {
@@ -267,8 +275,9 @@ void AirPressureCalibration::closeEvent(QCloseEvent* event)
     }
     QScopedValueRollback<bool> closing(closing_, true);
     if (CalibrationChanged &&
-        MsgBox(QStringLiteral("The AirPress temperature sensor calibration has changed, update ECU?"),
-               Buttons::YesNo, Icon::None, QStringLiteral("Calibration Changed")) == Answer::Yes) {
+        MsgBox(
+            QStringLiteral("The AirPress temperature sensor calibration has changed, update ECU?"),
+            Buttons::YesNo, Icon::None, QStringLiteral("Calibration Changed")) == Answer::Yes) {
         ToECU_Click();
         // Points that could not be sent stay on screen to be put right.
         if (CalibrationChanged) {

@@ -40,9 +40,15 @@ bool AcceptVoltsKey(const QString& text, int keyAscii)
     return accept;
 }
 
-QString voltsText(double volts) { return QString::number(volts, 'f', 2); }
+QString voltsText(double volts)
+{
+    return QString::number(volts, 'f', 2);
+}
 
-int centivolts(double volts) { return static_cast<int>(std::lround(volts * 100)); }
+int centivolts(double volts)
+{
+    return static_cast<int>(std::lround(volts * 100));
+}
 
 QString calibrationPointCommand(double volts, const QString& mnemonic)
 {

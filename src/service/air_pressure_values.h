@@ -26,7 +26,12 @@ int centivolts(double volts);
 // then the mnemonic and CR ("007Daz" for 1.25 V).
 QString calibrationPointCommand(double volts, const QString& mnemonic);
 
-enum class PointCheck { Ok, OutOfRange, TooClose };
+enum class PointCheck
+{
+    Ok,
+    OutOfRange,
+    TooClose
+};
 // Checks the 0 psi point against the 140 psi point, and the other way round. Both compare the
 // values as the boxes show them, to the hundredth of a volt.
 PointCheck checkZeroPoint(double zeroVolts, double fullVolts);

@@ -27,7 +27,10 @@ const QString kEraseFailed = QStringLiteral("Flash chip erase failed");
 const QString kNoAnswer = QStringLiteral(
     "The GCU did not answer. Check that it is connected and switched on, then try again");
 
-int gaugeUnits(double value) { return static_cast<int>(std::lround(value)); }
+int gaugeUnits(double value)
+{
+    return static_cast<int>(std::lround(value));
+}
 
 } // namespace
 
@@ -110,9 +113,9 @@ void DataLogger::Start_Click()
 bool DataLogger::openLogFile()
 {
     for (;;) {
-        const std::optional<QString> chosen = prompts().saveFile(FileRequest{
-            G.DataLogFolder + QStringLiteral("cam/dlog.csv"), QStringLiteral("Text (*.csv)"),
-            QStringLiteral("csv")});
+        const std::optional<QString> chosen =
+            prompts().saveFile(FileRequest{G.DataLogFolder + QStringLiteral("cam/dlog.csv"),
+                                           QStringLiteral("Text (*.csv)"), QStringLiteral("csv")});
         if (!chosen)
             return false;
         const QFileInfo info(*chosen);
@@ -137,7 +140,8 @@ bool DataLogger::openLogFile()
         if (logFile_.open(QIODevice::WriteOnly | QIODevice::Truncate))
             return true;
         if (!info.dir().exists()) {
-            MsgBox(QStringLiteral("Illegal file name"), Buttons::Ok, Icon::None, QStringLiteral("Warning"));
+            MsgBox(QStringLiteral("Illegal file name"), Buttons::Ok, Icon::None,
+                   QStringLiteral("Warning"));
             continue;
         }
         MsgBox(logFile_.errorString(), Buttons::Ok, Icon::None, QStringLiteral("Fatal Error"));
@@ -342,7 +346,10 @@ void DataLogger::Cancel_Click()
     }
 }
 
-void DataLogger::reject() { Cancel_Click(); }
+void DataLogger::reject()
+{
+    Cancel_Click();
+}
 
 void DataLogger::done(int result)
 {

@@ -41,7 +41,15 @@ protected:
     void done(int result) override;
 
 private:
-    enum class Stage { Idle, Resynchronising, Receiving, AskingToErase, Erasing, Closed };
+    enum class Stage
+    {
+        Idle,
+        Resynchronising,
+        Receiving,
+        AskingToErase,
+        Erasing,
+        Closed
+    };
 
     bool openLogFile();
     void onReceived();

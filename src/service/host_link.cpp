@@ -4,7 +4,10 @@
 
 namespace vx {
 
-WorkspaceLink* HostLink::link() const { return name_.isEmpty() ? nullptr : workspaceLink(name_); }
+WorkspaceLink* HostLink::link() const
+{
+    return name_.isEmpty() ? nullptr : workspaceLink(name_);
+}
 
 ComPort* HostLink::port() const
 {
@@ -30,7 +33,8 @@ void HostLink::ReInitConnection() const
         host->ReInitConnection();
 }
 
-qint64 HostLink::GetECUValue(const QString& command, const QString& waitString, int responseLen) const
+qint64 HostLink::GetECUValue(const QString& command, const QString& waitString,
+                             int responseLen) const
 {
     WorkspaceLink* host = link();
     return host ? host->GetECUValue(command, waitString, responseLen) : 0;

@@ -37,7 +37,10 @@ QComboBox* makeChoiceBox(const QString& name, QWidget* parent)
     return box;
 }
 
-bool waitForPrompt() { return WaitForReply(false, kPrompt, 0); }
+bool waitForPrompt()
+{
+    return WaitForReply(false, kPrompt, 0);
+}
 
 } // namespace
 

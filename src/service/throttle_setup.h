@@ -40,10 +40,9 @@ protected:
     void done(int result) override;
 
 private:
-    void sendWiringCode(const QComboBox* box, const throttle::CodedChoices& choices,
-                        QString& code, int mnemonic);
-    static void fill(QComboBox* box, const throttle::CodedChoices& choices,
-                     const QString& code);
+    void sendWiringCode(const QComboBox* box, const throttle::CodedChoices& choices, QString& code,
+                        int mnemonic);
+    static void fill(QComboBox* box, const throttle::CodedChoices& choices, const QString& code);
 
     QGroupBox* Frame2 = nullptr;
     QGroupBox* ThrotPotType = nullptr;

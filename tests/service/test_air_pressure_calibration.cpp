@@ -25,8 +25,10 @@ namespace {
 
 constexpr int kGearboxPort = 2;
 const QString kOutOfRange = QStringLiteral("Value out of range (0.01-4.99V)");
-const QString kZeroTooHigh = QStringLiteral("Value must be lower than 0 psi setting by at least 0.5V");
-const QString kFullTooLow = QStringLiteral("Value must be higher than 100 psi setting by at least 0.5V");
+const QString kZeroTooHigh =
+    QStringLiteral("Value must be lower than 0 psi setting by at least 0.5V");
+const QString kFullTooLow =
+    QStringLiteral("Value must be higher than 100 psi setting by at least 0.5V");
 const QString kTableRefused = QStringLiteral("Error sending air pressure table to ECU");
 const QString kChangedQuestion =
     QStringLiteral("The AirPress temperature sensor calibration has changed, update ECU?");
@@ -121,9 +123,12 @@ void TestAirPressureCalibration::opening_data()
     QTest::addColumn<int>("full");
     QTest::addColumn<QString>("zeroText");
     QTest::addColumn<QString>("fullText");
-    QTest::newRow("usual sensor") << 0x32 << 0x1C2 << "0.50" << "4.50";
-    QTest::newRow("0 V and 5 V are not plausible") << 0 << 0x1F4 << "0.00" << "5.00";
-    QTest::newRow("ends of the plausible range") << 1 << 0x1F3 << "0.01" << "4.99";
+    QTest::newRow("usual sensor") << 0x32 << 0x1C2 << "0.50"
+                                  << "4.50";
+    QTest::newRow("0 V and 5 V are not plausible") << 0 << 0x1F4 << "0.00"
+                                                   << "5.00";
+    QTest::newRow("ends of the plausible range") << 1 << 0x1F3 << "0.01"
+                                                 << "4.99";
 }
 
 void TestAirPressureCalibration::opening()
@@ -139,9 +144,12 @@ void TestAirPressureCalibration::opening()
     dialog->load();
 
     QCOMPARE(dialog->windowTitle(), QStringLiteral("Calibrate Sensors"));
-    QCOMPARE(dialog->findChild<QGroupBox*>("Frame1")->title(), QStringLiteral("Air Pressure Settings"));
-    QCOMPARE(dialog->findChild<QLabel*>("Label2")->text(), QStringLiteral("Sensor Voltage at 0 psi"));
-    QCOMPARE(dialog->findChild<QLabel*>("Label1")->text(), QStringLiteral("Sensor Voltage at 140 psi"));
+    QCOMPARE(dialog->findChild<QGroupBox*>("Frame1")->title(),
+             QStringLiteral("Air Pressure Settings"));
+    QCOMPARE(dialog->findChild<QLabel*>("Label2")->text(),
+             QStringLiteral("Sensor Voltage at 0 psi"));
+    QCOMPARE(dialog->findChild<QLabel*>("Label1")->text(),
+             QStringLiteral("Sensor Voltage at 140 psi"));
     QCOMPARE(toGcu()->text(), QStringLiteral("To GCU"));
     QCOMPARE(dialog->findChild<QPushButton*>("CalExit")->text(), QStringLiteral("Exit"));
     QCOMPARE(zeroBox()->text(), zeroText);
@@ -176,11 +184,21 @@ void TestAirPressureCalibration::keystrokes_data()
     QTest::addColumn<QString>("start");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("result");
-    QTest::newRow("no fifth character") << "4.99" << "1" << "4.99";
-    QTest::newRow("backspace passes") << "4.99" << "\b\b1" << "4.1";
-    QTest::newRow("one point only") << "" << "1..5" << "1.5";
-    QTest::newRow("letters and signs refused") << "" << "a-2 x" << "2";
-    QTest::newRow("carriage return refused") << "1.2" << "\r5" << "1.25";
+    QTest::newRow("no fifth character") << "4.99"
+                                        << "1"
+                                        << "4.99";
+    QTest::newRow("backspace passes") << "4.99"
+                                      << "\b\b1"
+                                      << "4.1";
+    QTest::newRow("one point only") << ""
+                                    << "1..5"
+                                    << "1.5";
+    QTest::newRow("letters and signs refused") << ""
+                                               << "a-2 x"
+                                               << "2";
+    QTest::newRow("carriage return refused") << "1.2"
+                                             << "\r5"
+                                             << "1.25";
 }
 
 void TestAirPressureCalibration::keystrokes()
@@ -215,16 +233,30 @@ void TestAirPressureCalibration::leavingABox_data()
     QTest::addColumn<QString>("shown");
     QTest::addColumn<bool>("changed");
 
-    QTest::newRow("new 0 psi point") << "zero" << 50 << 450 << "0.6" << "" << "0.60" << true;
-    QTest::newRow("same 0 psi point") << "zero" << 50 << 450 << ".5" << "" << "0.50" << false;
-    QTest::newRow("0 psi point of 0 V") << "zero" << 50 << 450 << "0" << kOutOfRange << "0.50" << false;
-    QTest::newRow("0 psi point too near") << "zero" << 50 << 450 << "4.2" << kZeroTooHigh << "0.50" << false;
-    QTest::newRow("0 psi 4.60 against 5.00") << "zero" << 50 << 500 << "4.60" << kZeroTooHigh << "0.50" << false;
-    QTest::newRow("exactly half a volt below") << "zero" << 50 << 230 << "1.80" << "" << "1.80" << true;
-    QTest::newRow("new 140 psi point") << "full" << 50 << 450 << "4" << "" << "4.00" << true;
-    QTest::newRow("140 psi point too near") << "full" << 50 << 450 << "0.9" << kFullTooLow << "4.50" << false;
-    QTest::newRow("140 psi point of 5 V") << "full" << 50 << 450 << "5" << kOutOfRange << "4.50" << false;
-    QTest::newRow("140 psi below the 0 psi point") << "full" << 200 << 450 << "1.5" << kFullTooLow << "4.50" << false;
+    QTest::newRow("new 0 psi point") << "zero" << 50 << 450 << "0.6"
+                                     << ""
+                                     << "0.60" << true;
+    QTest::newRow("same 0 psi point") << "zero" << 50 << 450 << ".5"
+                                      << ""
+                                      << "0.50" << false;
+    QTest::newRow("0 psi point of 0 V")
+        << "zero" << 50 << 450 << "0" << kOutOfRange << "0.50" << false;
+    QTest::newRow("0 psi point too near")
+        << "zero" << 50 << 450 << "4.2" << kZeroTooHigh << "0.50" << false;
+    QTest::newRow("0 psi 4.60 against 5.00")
+        << "zero" << 50 << 500 << "4.60" << kZeroTooHigh << "0.50" << false;
+    QTest::newRow("exactly half a volt below") << "zero" << 50 << 230 << "1.80"
+                                               << ""
+                                               << "1.80" << true;
+    QTest::newRow("new 140 psi point") << "full" << 50 << 450 << "4"
+                                       << ""
+                                       << "4.00" << true;
+    QTest::newRow("140 psi point too near")
+        << "full" << 50 << 450 << "0.9" << kFullTooLow << "4.50" << false;
+    QTest::newRow("140 psi point of 5 V")
+        << "full" << 50 << 450 << "5" << kOutOfRange << "4.50" << false;
+    QTest::newRow("140 psi below the 0 psi point")
+        << "full" << 200 << 450 << "1.5" << kFullTooLow << "4.50" << false;
 }
 
 void TestAirPressureCalibration::leavingABox()
@@ -337,9 +369,10 @@ void TestAirPressureCalibration::pairThatGivesNoTableIsNotSent()
 
     toGcu()->click();
 
-    QCOMPARE(env->prompts.texts(),
-             (QStringList{kZeroTooHigh, "The voltage at 140 psi must be at least 0.5V higher than the "
-                                        "voltage at 0 psi; nothing has been sent to the GCU"}));
+    QCOMPARE(
+        env->prompts.texts(),
+        (QStringList{kZeroTooHigh, "The voltage at 140 psi must be at least 0.5V higher than the "
+                                   "voltage at 0 psi; nothing has been sent to the GCU"}));
     QCOMPARE(env->prompts.messages[1].icon, Icon::Exclamation);
     QVERIFY(gcu->receivedLines().isEmpty());
     QVERIFY(host->syncCalls.isEmpty());
@@ -407,14 +440,16 @@ void TestAirPressureCalibration::opensWithoutWaitingWhereItWasLeft()
 
     QPointer<AirPressureCalibration> shown;
     for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* d = qobject_cast<AirPressureCalibration*>(w); d && d != dialog.get() && d->isVisible())
+        if (auto* d = qobject_cast<AirPressureCalibration*>(w);
+            d && d != dialog.get() && d->isVisible())
             shown = d;
     }
     QVERIFY(shown);
     QVERIFY(!shown->isModal());
     QCOMPARE(shown->windowState(), Qt::WindowNoState);
     QCOMPARE(shown->pos(), QPoint(96, 192));
-    QCOMPARE(shown->findChild<QLineEdit*>("AirCompPressVoltsAtZero")->text(), QStringLiteral("0.50"));
+    QCOMPARE(shown->findChild<QLineEdit*>("AirCompPressVoltsAtZero")->text(),
+             QStringLiteral("0.50"));
 
     // Asking again brings the same window forward.
     showAirPressureCalibration(nullptr);

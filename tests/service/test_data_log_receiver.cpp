@@ -76,12 +76,13 @@ void TestDataLogReceiver::headerSkipsTheEchoAndShortLines_data()
     QTest::addColumn<QString>("received");
     QTest::addColumn<double>("maximum");
     QTest::addColumn<QStringList>("written");
-    QTest::newRow("echo, then the count") << "da\r\n0002\r\na\r\nb\r\n" << 2.0 << QStringList{"a", "b"};
-    QTest::newRow("short lines before the count")
-        << "\r\nok\r\n002\r\nabc\r\n" << 2.0 << QStringList{"abc"};
+    QTest::newRow("echo, then the count") << "da\r\n0002\r\na\r\nb\r\n"
+                                          << 2.0 << QStringList{"a", "b"};
+    QTest::newRow("short lines before the count") << "\r\nok\r\n002\r\nabc\r\n"
+                                                  << 2.0 << QStringList{"abc"};
     QTest::newRow("count of 0") << "da\r\n000\r\nx\r\n" << 10.0 << QStringList{"x"};
-    QTest::newRow("a line naming da is no count")
-        << "reading data\r\n00C\r\nx\r\n" << 12.0 << QStringList{"x"};
+    QTest::newRow("a line naming da is no count") << "reading data\r\n00C\r\nx\r\n"
+                                                  << 12.0 << QStringList{"x"};
 }
 
 void TestDataLogReceiver::headerSkipsTheEchoAndShortLines()

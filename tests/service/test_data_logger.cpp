@@ -25,7 +25,8 @@ namespace {
 constexpr int kGearboxPort = 2;
 constexpr int kBoundMs = 20000;
 const QString kEraseQuestion = QStringLiteral("Erase the Datalog memory on ECU?");
-const QString kEraseGaveUp = QStringLiteral("Flash erase failed, power cycle the ECU and try again");
+const QString kEraseGaveUp =
+    QStringLiteral("Flash erase failed, power cycle the ECU and try again");
 const QString kNoAnswer = QStringLiteral(
     "The GCU did not answer. Check that it is connected and switched on, then try again");
 
@@ -37,7 +38,10 @@ QByteArray fileOf(const QByteArrayList& records, int count, const QByteArray& ta
     return content + tail;
 }
 
-int lineCount(const QByteArray& content) { return static_cast<int>(content.count("\r\n")); }
+int lineCount(const QByteArray& content)
+{
+    return static_cast<int>(content.count("\r\n"));
+}
 
 } // namespace
 
@@ -324,8 +328,10 @@ void TestDataLogger::writeErrorStopsTheDownload()
     QTRY_COMPARE(env->prompts.messages.size(), 2);
     QCOMPARE(env->prompts.messages[0].text, QStringLiteral("full already exists, overwrite it?"));
     const Message& reported = env->prompts.messages[1];
-    QCOMPARE(reported.text,
-             QStringLiteral("full could not be written (No space left on device). The download has been stopped."));
+    QCOMPARE(
+        reported.text,
+        QStringLiteral(
+            "full could not be written (No space left on device). The download has been stopped."));
     QCOMPARE(reported.icon, Icon::Critical);
     QCOMPARE(reported.title, QStringLiteral("Error"));
     QVERIFY(!dialog->isLogFileOpen());
@@ -348,7 +354,8 @@ void TestDataLogger::fileChoice_data()
     QTest::addColumn<bool>("downloads");
     QTest::addColumn<bool>("stillOpen");
 
-    QTest::newRow("cancelled") << "" << QByteArray() << QList<Answer>() << QStringList() << false << true;
+    QTest::newRow("cancelled") << "" << QByteArray() << QList<Answer>() << QStringList() << false
+                               << true;
     QTest::newRow("existing file kept")
         << "old.csv" << QByteArray("old\r\n") << QList<Answer>{Answer::No}
         << QStringList{"old.csv already exists, overwrite it?"} << false << true;

@@ -15,7 +15,10 @@ TestHost::TestHost(const QString& windowName, int comNumber)
     registerWorkspaceLink(windowName_, this);
 }
 
-TestHost::~TestHost() { unregisterWorkspaceLink(windowName_, this); }
+TestHost::~TestHost()
+{
+    unregisterWorkspaceLink(windowName_, this);
+}
 
 void TestHost::SyncWithRPMTimer(bool timerState)
 {

@@ -61,11 +61,13 @@ void TestPressureTable::tableOfTheUsualSensor()
     QCOMPARE(table[102], 52); // 52.5 psi
     QCOMPARE(table[255], 158);
     QCOMPARE(PressureTableRecord(table, 0),
-             QStringLiteral("S325000000000000000000000000000000000000000000000000000000000000000102020304CE"));
+             QStringLiteral(
+                 "S325000000000000000000000000000000000000000000000000000000000000000102020304CE"));
     for (int r = 0; r < kPressureRecords; ++r) {
         const QString record = PressureTableRecord(table, r);
         QCOMPARE(record.size(), 78);
-        QCOMPARE(record.mid(4, 8), QStringLiteral("%1").arg(r * 32, 8, 16, QLatin1Char('0')).toUpper());
+        QCOMPARE(record.mid(4, 8),
+                 QStringLiteral("%1").arg(r * 32, 8, 16, QLatin1Char('0')).toUpper());
         QVERIFY2(sim::AirPressureTable::checkRecord(record.toLatin1()), qPrintable(record));
         for (int k = 0; k < kPressureRecordEntries; ++k)
             QCOMPARE(record.mid(12 + 2 * k, 2).toInt(nullptr, 16), table[r * 32 + k]);
@@ -135,10 +137,14 @@ void TestPressureTable::calibrationPointCommand_data()
     QTest::addColumn<double>("volts");
     QTest::addColumn<QString>("mnemonic");
     QTest::addColumn<QString>("command");
-    QTest::newRow("1.25 V") << 1.25 << "az" << "007Daz\r";
-    QTest::newRow("0.50 V") << 0.5 << "az" << "0032az\r";
-    QTest::newRow("4.99 V") << 4.99 << "ah" << "01F3ah\r";
-    QTest::newRow("0.01 V") << 0.01 << "ah" << "0001ah\r";
+    QTest::newRow("1.25 V") << 1.25 << "az"
+                            << "007Daz\r";
+    QTest::newRow("0.50 V") << 0.5 << "az"
+                            << "0032az\r";
+    QTest::newRow("4.99 V") << 4.99 << "ah"
+                            << "01F3ah\r";
+    QTest::newRow("0.01 V") << 0.01 << "ah"
+                            << "0001ah\r";
 }
 
 void TestPressureTable::calibrationPointCommand()
@@ -156,13 +162,15 @@ void TestPressureTable::pointChecks_data()
     QTest::addColumn<int>("zeroCheck");
     QTest::addColumn<int>("fullCheck");
     QTest::newRow("usual sensor") << 0.5 << 4.5 << int(PointCheck::Ok) << int(PointCheck::Ok);
-    QTest::newRow("exactly half a volt apart") << 1.8 << 2.3 << int(PointCheck::Ok) << int(PointCheck::Ok);
+    QTest::newRow("exactly half a volt apart")
+        << 1.8 << 2.3 << int(PointCheck::Ok) << int(PointCheck::Ok);
     QTest::newRow("less than half a volt apart")
         << 4.6 << 5.0 << int(PointCheck::TooClose) << int(PointCheck::OutOfRange);
     QTest::newRow("the wrong way round")
         << 3.0 << 1.0 << int(PointCheck::TooClose) << int(PointCheck::TooClose);
     QTest::newRow("0 V") << 0.0 << 4.5 << int(PointCheck::OutOfRange) << int(PointCheck::Ok);
-    QTest::newRow("ends of the range") << 0.01 << 4.99 << int(PointCheck::Ok) << int(PointCheck::Ok);
+    QTest::newRow("ends of the range")
+        << 0.01 << 4.99 << int(PointCheck::Ok) << int(PointCheck::Ok);
 }
 
 void TestPressureTable::pointChecks()

@@ -99,12 +99,15 @@ void TestThrottleSetup::opening_data()
     const QStringList laws{"Linear", "Logarithmic"};
     const QStringList senses{"Normal", "Inverted"};
     const QStringList unknown{"Unknown"};
-    QTest::newRow("linear, normal") << false << "01" << "00" << laws << "Linear" << senses << "Normal";
-    QTest::newRow("logarithmic, inverted")
-        << false << "00" << "01" << laws << "Logarithmic" << senses << "Inverted";
+    QTest::newRow("linear, normal") << false << "01"
+                                    << "00" << laws << "Linear" << senses << "Normal";
+    QTest::newRow("logarithmic, inverted") << false << "00"
+                                           << "01" << laws << "Logarithmic" << senses << "Inverted";
     QTest::newRow("codes the controller does not use")
-        << false << "02" << "" << unknown << "Unknown" << unknown << "Unknown";
-    QTest::newRow("offline") << true << "01" << "00" << unknown << "Unknown" << unknown << "Unknown";
+        << false << "02"
+        << "" << unknown << "Unknown" << unknown << "Unknown";
+    QTest::newRow("offline") << true << "01"
+                             << "00" << unknown << "Unknown" << unknown << "Unknown";
 }
 
 void TestThrottleSetup::opening()
@@ -124,8 +127,10 @@ void TestThrottleSetup::opening()
 
     QCOMPARE(dialog->windowTitle(), QStringLiteral("Throttle Setup"));
     QCOMPARE(dialog->findChild<QGroupBox*>("Frame2")->title(), QStringLiteral("Throttle Setup"));
-    QCOMPARE(dialog->findChild<QGroupBox*>("ThrotPotType")->title(), QStringLiteral("Throttle Pot Type"));
-    QCOMPARE(dialog->findChild<QGroupBox*>("Throt_Sense")->title(), QStringLiteral("Throttle Sense"));
+    QCOMPARE(dialog->findChild<QGroupBox*>("ThrotPotType")->title(),
+             QStringLiteral("Throttle Pot Type"));
+    QCOMPARE(dialog->findChild<QGroupBox*>("Throt_Sense")->title(),
+             QStringLiteral("Throttle Sense"));
     QCOMPARE(button("ThrotCal")->text(), QStringLiteral("Calibrate Throttle"));
     QCOMPARE(button("Exit")->text(), QStringLiteral("Exit"));
     QCOMPARE(itemsOf(combo("Combo1")), lawItems);
@@ -152,12 +157,24 @@ void TestThrottleSetup::leavingAChoiceSendsItsCode_data()
     QTest::addColumn<QString>("potLaw");
     QTest::addColumn<QString>("sense");
 
-    QTest::newRow("linear left unchanged") << "Combo1" << "" << QByteArray("01tt") << "01" << "01";
-    QTest::newRow("logarithmic") << "Combo1" << "Logarithmic" << QByteArray("00tt") << "00" << "01";
-    QTest::newRow("inverted left unchanged") << "Combo2" << "" << QByteArray("01ts") << "01" << "01";
-    QTest::newRow("normal") << "Combo2" << "Normal" << QByteArray("00ts") << "01" << "00";
-    QTest::newRow("pot law typed in other case") << "Combo1" << "linear" << QByteArray() << "01" << "01";
-    QTest::newRow("sense typed as nonsense") << "Combo2" << "Upside down" << QByteArray() << "01" << "01";
+    QTest::newRow("linear left unchanged") << "Combo1"
+                                           << "" << QByteArray("01tt") << "01"
+                                           << "01";
+    QTest::newRow("logarithmic") << "Combo1"
+                                 << "Logarithmic" << QByteArray("00tt") << "00"
+                                 << "01";
+    QTest::newRow("inverted left unchanged") << "Combo2"
+                                             << "" << QByteArray("01ts") << "01"
+                                             << "01";
+    QTest::newRow("normal") << "Combo2"
+                            << "Normal" << QByteArray("00ts") << "01"
+                            << "00";
+    QTest::newRow("pot law typed in other case") << "Combo1"
+                                                 << "linear" << QByteArray() << "01"
+                                                 << "01";
+    QTest::newRow("sense typed as nonsense") << "Combo2"
+                                             << "Upside down" << QByteArray() << "01"
+                                             << "01";
 }
 
 void TestThrottleSetup::leavingAChoiceSendsItsCode()
@@ -200,7 +217,8 @@ void TestThrottleSetup::failedStoreIsReported_data()
 
     QTest::newRow("pot law") << QByteArray("tt") << int(Icon::Critical) << "Error";
     QTest::newRow("sense") << QByteArray("ts") << int(Icon::Critical) << "Error";
-    QTest::newRow("maximum") << QByteArray("grantlid") << int(Icon::None) << "Vantorex VVT ECU Software";
+    QTest::newRow("maximum") << QByteArray("grantlid") << int(Icon::None)
+                             << "Vantorex VVT ECU Software";
 }
 
 void TestThrottleSetup::failedStoreIsReported()

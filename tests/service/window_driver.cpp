@@ -13,6 +13,9 @@ bool showActive(QWidget& window, QWidget* start)
     return QTest::qWaitForWindowActive(&window);
 }
 
-void tabTo(QWidget* widget) { widget->setFocus(Qt::TabFocusReason); }
+void tabTo(QWidget* widget)
+{
+    widget->setFocus(Qt::TabFocusReason);
+}
 
 } // namespace vx::test

@@ -18,8 +18,7 @@ void tabTo(QWidget* widget);
 
 // Runs action on the modal dialog of type T once it is up (the dialog's own event loop runs
 // meanwhile); gives up after boundMs.
-template <typename T>
-void whenModalShown(std::function<void(T&)> action, int boundMs = 5000)
+template <typename T> void whenModalShown(std::function<void(T&)> action, int boundMs = 5000)
 {
     auto* poll = new QTimer;
     poll->setInterval(10);

@@ -274,6 +274,7 @@ void AirPressureCalibration::closeEvent(QCloseEvent* event)
         return;
     }
     QScopedValueRollback<bool> closing(closing_, true);
+    closeRequested_ = false;
     if (CalibrationChanged &&
         MsgBox(
             QStringLiteral("The AirPress temperature sensor calibration has changed, update ECU?"),

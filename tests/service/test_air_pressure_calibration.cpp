@@ -80,6 +80,7 @@ private slots:
     void pairThatGivesNoTableIsNotSent();
     void closing_data();
     void closing();
+    void closeDuringTheExchangeWaitsForItsEnd();
     void opensWithoutWaitingWhereItWasLeft();
 
 private:
@@ -429,6 +430,26 @@ void TestAirPressureCalibration::closing()
     QCOMPARE(gcu->receivedLines().contains("0050az"), sent);
     QCOMPARE(GetSetting(kAppVvtGcu, kWindows, "TempCalLeft"), QStringLiteral("2160"));
     QCOMPARE(GetSetting(kAppVvtGcu, kWindows, "TempCalTop"), QStringLiteral("1440"));
+}
+
+void TestAirPressureCalibration::closeDuringTheExchangeWaitsForItsEnd()
+{
+    QVERIFY(open());
+    retype(fullBox(), "4.4", toGcu());
+    // The window is asked to close while the records go out: it stays until they are sent.
+    bool stayed = false;
+    QTimer::singleShot(0, dialog.get(), [&] {
+        dialog->close();
+        stayed = dialog->isVisible();
+    });
+
+    toGcu()->click();
+
+    QVERIFY(stayed);
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(recordLines(gcu->receivedLines()).size(), kPressureRecords + 1);
+    QTRY_COMPARE(sensor().loadsCompleted(), 1);
+    QVERIFY(env->prompts.messages.isEmpty());
 }
 
 void TestAirPressureCalibration::opensWithoutWaitingWhereItWasLeft()

@@ -1,6 +1,7 @@
 #include "sim/vvt_controller.h"
 
 #include "sim/s3_record.h"
+#include "sim/throttle_commands.h"
 
 namespace vx::sim {
 
@@ -31,6 +32,7 @@ VvtController::VvtController(QObject* parent) : Controller(kDefaultVersion, pare
             return Reply::illegal();
         return Reply::answer("00");
     });
+    ThrottleCommands::install(*this, commands());
     m_permanent = m_running;
     addSettingCommands();
     addMapCommands();

@@ -17,6 +17,7 @@ inline constexpr int kTransmitDrainMs = 2000;    // bound of a wait for the tran
 inline constexpr int kSimulatorStartMs = 5000;   // demo mode: the simulator reports its links
 inline constexpr int kRestartWaitMs = 10000;     // a controller restarting with new settings
 inline constexpr int kPromptWaitMs = 2000;       // wake-up, login and version answers on connect
+inline constexpr int kDataLogWakeUpMs = 2000;    // the gearbox prompt after the data logger's escapes
 
 double scale();
 void setScale(double factor);

@@ -1,6 +1,9 @@
 #include "common/globals.h"
 #include "common/timing.h"
+#include "serial/workspace_link.h"
+#include "service/cam_pwm_parameters.h"
 #include "service/controller_password.h"
+#include "vvt/vvt_link.h"
 #include "sim/vvt_controller.h"
 #include "sim_ports.h"
 #include "test_environment.h"
@@ -57,6 +60,7 @@ private slots:
     void offlineSendsNothing();
     void saveWithCancelledDialogStays();
     void linkOperations();
+    void serviceDialogsUseTheWorkspaceLink();
 
 private:
     void open()
@@ -364,6 +368,38 @@ void TestVvtConnect::linkOperations()
     QVERIFY(!workspace->port().isOpen());
     QVERIFY(workspace->timer2().isActive());
     QVERIFY(waitRunning());
+}
+
+void TestVvtConnect::serviceDialogsUseTheWorkspaceLink()
+{
+    test::plugAtPort(*ecu, 1, *env);
+    open();
+    QVERIFY(waitRunning());
+    bool pausedMeanwhile = false;
+    test::whenModalShown(*drivers, "EcuSecurity", [&](QWidget* dialog) {
+        pausedMeanwhile = !workspace->timer3().isActive();
+        QVERIFY(dialog->findChild<QWidget*>("Frame1")->isVisible());
+        QTest::mouseClick(dialog->findChild<QPushButton*>("Exit"), Qt::LeftButton);
+    });
+    QTest::mouseClick(test::buttonOf(*workspace, "SetPassword"), Qt::LeftButton);
+    QVERIFY(pausedMeanwhile);
+    QVERIFY(workspace->timer3().isActive());
+
+    bool throttleShown = false;
+    test::whenModalShown(*drivers, "ThrottleSetup", [&](QWidget* dialog) {
+        throttleShown = true;
+        static_cast<QDialog*>(dialog)->reject();
+    });
+    QTest::mouseClick(test::buttonOf(*workspace, "ThrotCal"), Qt::LeftButton);
+    QVERIFY(throttleShown);
+    QCOMPARE(workspaceLink("Changadv"), static_cast<WorkspaceLink*>(&workspace->link()));
+
+    QTest::mouseClick(test::buttonOf(*workspace, "SetupPWM_0"), Qt::LeftButton);
+    QVERIFY(workspace->pwmParameters().isVisible());
+    QVERIFY(!workspace->pwmParameters().isModal());
+    QTest::mouseClick(test::buttonOf(*workspace, "ChangAdvExit_0"), Qt::LeftButton);
+    QTRY_VERIFY(!workspace);
+    QVERIFY(!workspaceLink("Changadv"));
 }
 
 QTEST_MAIN(TestVvtConnect)

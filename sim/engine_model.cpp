@@ -27,7 +27,10 @@ QByteArray fourNumbers(const std::array<int, 4>& numbers)
 
 } // namespace
 
-EngineModel::EngineModel() { m_clock.start(); }
+EngineModel::EngineModel()
+{
+    m_clock.start();
+}
 
 void EngineModel::hold(int rpm, int throttlePercent)
 {
@@ -36,9 +39,15 @@ void EngineModel::hold(int rpm, int throttlePercent)
     m_throttle = std::clamp(throttlePercent, 0, 100);
 }
 
-void EngineModel::setMoving(bool moving) { m_moving = moving; }
+void EngineModel::setMoving(bool moving)
+{
+    m_moving = moving;
+}
 
-double EngineModel::seconds() const { return m_clock.elapsed() / 1000.0; }
+double EngineModel::seconds() const
+{
+    return m_clock.elapsed() / 1000.0;
+}
 
 int EngineModel::rpm() const
 {
@@ -101,11 +110,20 @@ QByteArray EngineModel::crankPeriod() const
     return hex(std::lround(93750000.0 / r), 6);
 }
 
-QByteArray EngineModel::throttleAnswer() const { return hex(throttle(), 2); }
+QByteArray EngineModel::throttleAnswer() const
+{
+    return hex(throttle(), 2);
+}
 
-QByteArray EngineModel::bandOffset() const { return hex(band() * 32, 4); }
+QByteArray EngineModel::bandOffset() const
+{
+    return hex(band() * 32, 4);
+}
 
-QByteArray EngineModel::syncErrorAnswer() const { return hex(syncErrors(), 4); }
+QByteArray EngineModel::syncErrorAnswer() const
+{
+    return hex(syncErrors(), 4);
+}
 
 QByteArray EngineModel::triggerPoints(int cam) const
 {

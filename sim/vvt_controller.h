@@ -42,7 +42,10 @@ public:
 
     EngineModel& engine() { return m_engine; }
     // A live query answered with this text instead of the engine's value.
-    void setLiveAnswer(const QByteArray& mnemonic, const QByteArray& answer) { m_liveAnswers[mnemonic] = answer; }
+    void setLiveAnswer(const QByteArray& mnemonic, const QByteArray& answer)
+    {
+        m_liveAnswers[mnemonic] = answer;
+    }
 
     bool uploadOpen() const { return m_uploadOpen; }
     int restartCount() const { return m_restarts; }

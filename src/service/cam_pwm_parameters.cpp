@@ -43,7 +43,8 @@ protected:
         QChar key;
         if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
             key = QLatin1Char('\r');
-        else if (text.size() == 1 && (text.at(0).unicode() >= 32 || text.at(0) == QLatin1Char('\b')))
+        else if (text.size() == 1 &&
+                 (text.at(0).unicode() >= 32 || text.at(0) == QLatin1Char('\b')))
             key = text.at(0);
         if (!key.isNull() && !dialog_.ratioKeyPress(index_, key))
             return;
@@ -52,7 +53,8 @@ protected:
     void focusOutEvent(QFocusEvent* event) override
     {
         QLineEdit::focusOutEvent(event);
-        if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
+        if (event->reason() != Qt::ActiveWindowFocusReason &&
+            event->reason() != Qt::PopupFocusReason)
             dialog_.commit(index_);
     }
 
@@ -61,9 +63,15 @@ private:
     CamPwmParameters& dialog_;
 };
 
-WorkspaceLink* host() { return workspaceLink(QStringLiteral("Changadv")); }
+WorkspaceLink* host()
+{
+    return workspaceLink(QStringLiteral("Changadv"));
+}
 
-QString mnemonicOf(int index) { return Command(cmd::camParam0 + index); }
+QString mnemonicOf(int index)
+{
+    return Command(cmd::camParam0 + index);
+}
 
 } // namespace
 
@@ -79,7 +87,8 @@ CamPwmParameters::CamPwmParameters(QWidget* parent) : QDialog(parent)
         auto* frame = new QGroupBox(cam == 0 ? QStringLiteral("Inlet Cam Parameters")
                                              : QStringLiteral("Exhaust Cam Parameters"),
                                     this);
-        frame->setObjectName(cam == 0 ? QStringLiteral("InletFrame") : QStringLiteral("ExhaustFrame"));
+        frame->setObjectName(cam == 0 ? QStringLiteral("InletFrame")
+                                      : QStringLiteral("ExhaustFrame"));
         auto* grid = new QGridLayout(frame);
         grid->addWidget(new QLabel(QStringLiteral("Duty Cylce"), frame), 0, 1, Qt::AlignCenter);
         grid->addWidget(new QLabel(QStringLiteral("Delta"), frame), 0, 2, Qt::AlignCenter);
@@ -97,7 +106,8 @@ CamPwmParameters::CamPwmParameters(QWidget* parent) : QDialog(parent)
         AllThrotEnable[cam]->setObjectName(QStringLiteral("AllThrotEnable_%1").arg(cam));
         AllThrotEnable[cam]->setAutoDefault(false);
         grid->addWidget(AllThrotEnable[cam], 4, 0, 1, 4);
-        connect(AllThrotEnable[cam], &QPushButton::clicked, this, [this, cam] { AllThrotEnable_Click(cam); });
+        connect(AllThrotEnable[cam], &QPushButton::clicked, this,
+                [this, cam] { AllThrotEnable_Click(cam); });
         frames->addWidget(frame);
     }
     layout->addLayout(frames);
@@ -203,8 +213,8 @@ void CamPwmParameters::commit(int index)
                     link->ReInitConnection();
                 } else {
                     if (G.RxBuffer.contains(QLatin1String("Error"))) {
-                        MsgBox(QStringLiteral("FLASH update failed!!! Please try again"), Buttons::Ok,
-                               Icon::Critical, QStringLiteral("Error"));
+                        MsgBox(QStringLiteral("FLASH update failed!!! Please try again"),
+                               Buttons::Ok, Icon::Critical, QStringLiteral("Error"));
                         G.CamParams[index] = old;
                         showValue(index, old);
                     }

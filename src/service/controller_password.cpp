@@ -22,7 +22,10 @@ namespace {
 
 const QString kTitle = QStringLiteral("ECU Security");
 
-WorkspaceLink* host() { return workspaceLink(QStringLiteral("Changadv")); }
+WorkspaceLink* host()
+{
+    return workspaceLink(QStringLiteral("Changadv"));
+}
 
 void hostOutput(const QString& text)
 {
@@ -119,7 +122,8 @@ void EcuSecurity::SetWindowMode(int windowMode)
 bool EcuSecurity::ValidatePasswordEntry()
 {
     if (ECU_Password[0]->text().size() < 4) {
-        MsgBox(QStringLiteral("ECU Password too short, minimum 4 characters"), Buttons::Ok, Icon::Critical);
+        MsgBox(QStringLiteral("ECU Password too short, minimum 4 characters"), Buttons::Ok,
+               Icon::Critical);
         return false;
     }
     if (ECU_Password[0]->text() != ECU_Password[1]->text()) {
@@ -145,8 +149,8 @@ void EcuSecurity::SetPassword_Click()
 {
     if (!ValidatePasswordEntry())
         return;
-    if (MsgBox(QStringLiteral("Do you really want to secure ECU with this password?"), Buttons::YesNo,
-               Icon::Question, kTitle) != Answer::Yes) {
+    if (MsgBox(QStringLiteral("Do you really want to secure ECU with this password?"),
+               Buttons::YesNo, Icon::Question, kTitle) != Answer::Yes) {
         MsgBox(QStringLiteral("ECU Password not set!!"));
         accept();
         return;
@@ -185,7 +189,9 @@ void EcuSecurity::OK_Click()
     G.RxBuffer.clear();
     hostOutput(G.ControllerPassword + G.CR);
     const bool answered = waitForReceived(
-        [] { return G.RxBuffer.endsWith(QLatin1Char('*')) || G.RxBuffer.endsWith(QLatin1Char('>')); },
+        [] {
+            return G.RxBuffer.endsWith(QLatin1Char('*')) || G.RxBuffer.endsWith(QLatin1Char('>'));
+        },
         timing::kPromptWaitMs);
     if (!answered) {
         MsgBox(QStringLiteral("ECU not responding"));
@@ -206,7 +212,10 @@ void EcuSecurity::Cancel_Click()
     reject();
 }
 
-void EcuSecurity::Exit_Click() { reject(); }
+void EcuSecurity::Exit_Click()
+{
+    reject();
+}
 
 void EcuSecurity::done(int result)
 {

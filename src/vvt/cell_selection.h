@@ -14,7 +14,13 @@ inline constexpr int kSelectStepY = 350;
 // the next line and lines beyond the grid are left out.
 QList<int> selectionRectangle(int anchor, double x, double y);
 
-enum class SelectKey { Left, Up, Right, Down };
+enum class SelectKey
+{
+    Left,
+    Up,
+    Right,
+    Down
+};
 
 // The keyboard selection offset after one shift+arrow step from the anchor; false when the step
 // would leave the grid.

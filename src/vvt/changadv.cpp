@@ -156,7 +156,8 @@ QWidget* Changadv::buildEngineData()
     TriggerPoints = new QGroupBox(QStringLiteral("Camshaft Trigger Points"), area);
     TriggerPoints->setObjectName(QStringLiteral("TriggerPoints"));
     auto* points = new QGridLayout(TriggerPoints);
-    static const char* const rows[] = {"Inlet Cam 1:", "Inlet Cam 2:", "Exhst Cam 3:", "Exhst Cam 4:"};
+    static const char* const rows[] = {
+        "Inlet Cam 1:", "Inlet Cam 2:", "Exhst Cam 3:", "Exhst Cam 4:"};
     for (int cam = 0; cam < 4; ++cam) {
         points->addWidget(new QLabel(QString::fromLatin1(rows[cam]), TriggerPoints), cam, 0);
         for (int k = 0; k < 4; ++k) {
@@ -170,7 +171,8 @@ QWidget* Changadv::buildEngineData()
     auto* statusBox = new QVBoxLayout;
     Status = new QLabel(area);
     Status->setObjectName(QStringLiteral("Status"));
-    Status->setMinimumWidth(Status->fontMetrics().horizontalAdvance(QStringLiteral("Loading cam position map")));
+    Status->setMinimumWidth(
+        Status->fontMetrics().horizontalAdvance(QStringLiteral("Loading cam position map")));
     QFont bold = Status->font();
     bold.setBold(true);
     Status->setFont(bold);
@@ -241,9 +243,15 @@ void Changadv::loadOffline()
     grid_->cell(0)->setFocus(Qt::OtherFocusReason);
 }
 
-void Changadv::setStatus(const QString& text) { Status->setText(text); }
+void Changadv::setStatus(const QString& text)
+{
+    Status->setText(text);
+}
 
-QString Changadv::status() const { return Status->text(); }
+QString Changadv::status() const
+{
+    return Status->text();
+}
 
 void Changadv::setLinkButtonsEnabled(bool enabled)
 {
@@ -258,7 +266,10 @@ void Changadv::Fill_Display()
     setWindowTitle(QStringLiteral("Vantorex ECU Manager - ") + G.BufferCaption);
 }
 
-void Changadv::ComOutput(const QString& outputString) { link_->ComOutput(outputString); }
+void Changadv::ComOutput(const QString& outputString)
+{
+    link_->ComOutput(outputString);
+}
 
 QString Changadv::GetECUString(const QString& command, const QString& waitString, int responseLen)
 {
@@ -270,7 +281,10 @@ qint64 Changadv::GetECUValue(const QString& command, const QString& waitString, 
     return link_->GetECUValue(command, waitString, responseLen);
 }
 
-bool Changadv::WriteLine(const QString& s3line) { return link_->WriteLine(s3line); }
+bool Changadv::WriteLine(const QString& s3line)
+{
+    return link_->WriteLine(s3line);
+}
 
 void Changadv::ChangAdvExit_Click(int index)
 {

@@ -153,7 +153,8 @@ void Changadv::Timer2_Timer()
             Timer2.start();
             return;
         }
-        if (!identify(QStringLiteral("ECU is not a Vantorex HS system or it maybe in 'Update Mode'")))
+        if (!identify(
+                QStringLiteral("ECU is not a Vantorex HS system or it maybe in 'Update Mode'")))
             return;
     }
     runningTail();
@@ -179,8 +180,9 @@ void Changadv::failTick(const PortOpenResult& failure)
         // The adapter that was in use went away: wait quietly for it to come back.
     } else if (failure.failure == PortFailure::NoSuchPort ||
                failure.failure == PortFailure::PermissionDenied) {
-        const Answer answer = MsgBox(portUnavailableText(G.ComPortNumber, failure), Buttons::OkCancel,
-                                     Icon::Critical, QStringLiteral("Port open error"));
+        const Answer answer =
+            MsgBox(portUnavailableText(G.ComPortNumber, failure), Buttons::OkCancel, Icon::Critical,
+                   QStringLiteral("Port open error"));
         if (answer == Answer::Cancel) {
             leaveWorkspace();
             return;
@@ -203,8 +205,12 @@ int Changadv::LoginToController()
 {
     G.RxBuffer.clear();
     ComOutput(G.CR);
-    if (!waitForReceived([] { return G.RxBuffer.contains(QLatin1Char('*')) || G.RxBuffer.contains(QLatin1Char('>')); },
-                         timing::kReplyTimeoutMs))
+    if (!waitForReceived(
+            [] {
+                return G.RxBuffer.contains(QLatin1Char('*')) ||
+                       G.RxBuffer.contains(QLatin1Char('>'));
+            },
+            timing::kReplyTimeoutMs))
         return -1;
     if (!G.RxBuffer.contains(kPasswordRequest))
         return 1;
@@ -240,7 +246,8 @@ bool Changadv::identify(const QString& rejection)
     }
     G.RxBuffer.clear();
     ComOutput(Command(cmd::ve) + G.CR);
-    if (!waitForReceived([] { return G.RxBuffer.contains(QLatin1Char('*')); }, timing::kReplyTimeoutMs)) {
+    if (!waitForReceived([] { return G.RxBuffer.contains(QLatin1Char('*')); },
+                         timing::kReplyTimeoutMs)) {
         closePort();
         restartConnecting();
         return false;

@@ -1,9 +1,9 @@
 // Live engine data of the VVT workspace: one batch of queries per tick of Timer3.
 #include "common/globals.h"
 #include "common/timing.h"
-#include "service/cam_pwm_parameters.h"
 #include "serial/command_table.h"
 #include "serial/hex.h"
+#include "service/cam_pwm_parameters.h"
 #include "vvt/changadv.h"
 #include "vvt/live_data.h"
 #include "vvt/map_grid.h"
@@ -17,7 +17,10 @@ namespace vx {
 
 namespace {
 
-QString plain(const MapCell& value) { return value ? QString::number(*value) : QString(); }
+QString plain(const MapCell& value)
+{
+    return value ? QString::number(*value) : QString();
+}
 
 } // namespace
 

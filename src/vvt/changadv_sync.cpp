@@ -28,9 +28,15 @@ bool askYesNo(const QString& question)
     return MsgBox(question, Buttons::YesNo, Icon::Question, kWarning, Answer::No) == Answer::Yes;
 }
 
-QString camParamMnemonic(int i) { return Command(cmd::camParam0 + i); }
+QString camParamMnemonic(int i)
+{
+    return Command(cmd::camParam0 + i);
+}
 
-qint64 tenths(double value) { return roundHalfEven(value * 10); }
+qint64 tenths(double value)
+{
+    return roundHalfEven(value * 10);
+}
 
 } // namespace
 
@@ -62,11 +68,13 @@ int Changadv::SyncWithController()
 
     if (G.BufferCaption != QLatin1String("Empty") && G.MapLoaded) {
         G.MapLoaded = false;
-        const QString warning = G.CR + QStringLiteral("(WARNING: This will change ALL parameters in the ECU") +
-                                G.CR + QStringLiteral("which may not be compatible with the engine!)");
+        const QString warning =
+            G.CR + QStringLiteral("(WARNING: This will change ALL parameters in the ECU") + G.CR +
+            QStringLiteral("which may not be compatible with the engine!)");
         const QString title = QStringLiteral("Force Settings to ECU");
-        Answer answer = MsgBox(QStringLiteral("Overwrite ALL the settings in the ECU with the current map?") + warning,
-                               Buttons::YesNoCancel, Icon::Critical, title, Answer::Cancel);
+        Answer answer = MsgBox(
+            QStringLiteral("Overwrite ALL the settings in the ECU with the current map?") + warning,
+            Buttons::YesNoCancel, Icon::Critical, title, Answer::Cancel);
         if (answer == Answer::Cancel)
             return 2;
         if (answer == Answer::Yes) {
@@ -86,8 +94,9 @@ int Changadv::SyncWithController()
         return timedOut();
     if (G.ProgSettingsFromECU == 0 && *cylinders != G.CylinderCount) {
         result = 2;
-        if (!askYesNo(QStringLiteral("The ECU is configured for %1 cylinders, but the PC is configured for %2 "
-                                     "cylinders, change cylinder mode in ECU?")
+        if (!askYesNo(QStringLiteral(
+                          "The ECU is configured for %1 cylinders, but the PC is configured for %2 "
+                          "cylinders, change cylinder mode in ECU?")
                           .arg(*cylinders)
                           .arg(G.CylinderCount))) {
             MsgBox(QStringLiteral("Use Setup to change the PC's cylinder mode setting"));
@@ -118,7 +127,8 @@ int Changadv::SyncWithController()
             return timedOut();
         if (!sendAndWait(QStringLiteral("00000000") + Command(cmd::ch)))
             return timedOut();
-        MsgBox(QStringLiteral("The ECU will have now restarted in ") + trigger::pcName(G.TriggerType) +
+        MsgBox(QStringLiteral("The ECU will have now restarted in ") +
+                   trigger::pcName(G.TriggerType) +
                    QStringLiteral(" trigger mode. Please re-connect to the ECU"),
                Buttons::Ok, Icon::Exclamation, kWarning);
         return 2;
@@ -194,7 +204,9 @@ int Changadv::checkControllerMap(int result)
     if (!sendAndWait(Command(cmd::ad)))
         return timedOut();
     if (answerOf(G.RxBuffer, Command(cmd::ad), 2) != QLatin1String("01")) {
-        if (!askYesNo(QStringLiteral("The ECU map is corrupt, Curve%1 contains %2, reload system?").arg(s).arg(n)))
+        if (!askYesNo(QStringLiteral("The ECU map is corrupt, Curve%1 contains %2, reload system?")
+                          .arg(s)
+                          .arg(n)))
             return 2;
         return reloadController();
     }
@@ -202,19 +214,25 @@ int Changadv::checkControllerMap(int result)
         return timedOut();
     const QString name = mapNameOf(G.RxBuffer);
     if (name.isEmpty()) {
-        if (!askYesNo(QStringLiteral("ECU contains no map, Map%1 contains %2, reload ECU?").arg(s).arg(n)))
+        if (!askYesNo(QStringLiteral("ECU contains no map, Map%1 contains %2, reload ECU?")
+                          .arg(s)
+                          .arg(n)))
             return 2;
         return reloadController();
     }
     if (name != n) {
-        if (!askYesNo(QStringLiteral("ECU contains %1, Map%2 contains %3, reload ECU?").arg(name).arg(s).arg(n)))
+        if (!askYesNo(QStringLiteral("ECU contains %1, Map%2 contains %3, reload ECU?")
+                          .arg(name)
+                          .arg(s)
+                          .arg(n)))
             return 2;
         return reloadController();
     }
     if (!sendAndWait(Command(cmd::ch)))
         return timedOut();
     if (answerOf(G.RxBuffer, Command(cmd::ch), 8) != checksumDigits(G.MapChecksum[s])) {
-        if (!askYesNo(QStringLiteral("ECU's cam position map is different to the PC's cam position map.") +
+        if (!askYesNo(QStringLiteral(
+                          "ECU's cam position map is different to the PC's cam position map.") +
                       G.CR + QStringLiteral("Reload the ECU's cam position map from the PC?")))
             return 2;
         setStatus(QStringLiteral("Loading cam position map"));
@@ -231,8 +249,9 @@ int Changadv::checkControllerMap(int result)
         // Compared in the tenths the controller keeps.
         if (HexStringToInt(answerOf(G.RxBuffer, camParamMnemonic(i), 4)) == tenths(G.CamParams[i]))
             continue;
-        if (!askYesNo(QStringLiteral("ECU's PWM parameters are different to the PC's PWM parameters.") +
-                      G.CR + QStringLiteral("Reload the ECU's PWM parameters from the PC?")))
+        if (!askYesNo(
+                QStringLiteral("ECU's PWM parameters are different to the PC's PWM parameters.") +
+                G.CR + QStringLiteral("Reload the ECU's PWM parameters from the PC?")))
             return 2;
         setStatus(QStringLiteral("Loading PWM parameters"));
         if (!sendCamParameters(2)) {
@@ -323,7 +342,8 @@ int Changadv::ForceSettingsToController()
         while (true) {
             G.RxBuffer.clear();
             ComOutput(query);
-            if (waitForReceived([&] { return G.RxBuffer.contains(end); }, timing::kReplyTimeoutMs / 4) &&
+            if (waitForReceived([&] { return G.RxBuffer.contains(end); },
+                                timing::kReplyTimeoutMs / 4) &&
                 HexStringToInt(G.RxBuffer.mid(query.size() + 1, 1)) == G.CylinderCount)
                 break;
             if (waited.elapsed() >= timing::scaled(timing::kRestartWaitMs) || leaving_) {

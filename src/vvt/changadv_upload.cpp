@@ -59,8 +59,9 @@ bool Changadv::UploadMapColumns(int first, int last, bool keepOpen)
     // The prompt that counts is the one after the checksum line's own echo; a rejection that
     // arrives with it fails the upload like any other rejected line.
     const QString echo = checksum + G.CR + G.LF;
-    if (!waitForReceived([&] { return G.RxBuffer.contains(echo) && G.RxBuffer.endsWith(QLatin1Char('*')); },
-                         timing::kReplyTimeoutMs))
+    if (!waitForReceived(
+            [&] { return G.RxBuffer.contains(echo) && G.RxBuffer.endsWith(QLatin1Char('*')); },
+            timing::kReplyTimeoutMs))
         return false;
     if (replyReportsError(G.RxBuffer)) {
         ComOutput(QString(QChar(27)));
@@ -167,8 +168,8 @@ void Changadv::selectionCommit()
         leaveWorkspace();
         return;
     }
-    const MapCell& stored =
-        G.AdvanceMap[GetRpmOffsetFromIndex(lastCell)][G.CurrentMapSlot][GetThrotFromIndex(lastCell)];
+    const MapCell& stored = G.AdvanceMap[GetRpmOffsetFromIndex(lastCell)][G.CurrentMapSlot]
+                                        [GetThrotFromIndex(lastCell)];
     if (stored && *stored == grid_->cellValue(lastCell))
         Timer4.stop();
     SyncWithRPMTimer(true);
@@ -179,7 +180,8 @@ void Changadv::Nvram_Click()
     if (!VvtComPort.isOpen())
         return;
     if (MsgBox(QStringLiteral("Are you sure you want to make this map permanent in the ECU?"),
-               Buttons::YesNo, Icon::Question, QStringLiteral("Warning"), Answer::No) != Answer::Yes) {
+               Buttons::YesNo, Icon::Question, QStringLiteral("Warning"),
+               Answer::No) != Answer::Yes) {
         MsgBox(QStringLiteral("System non-volatile memory update aborted"), Buttons::Ok,
                Icon::Information, QString());
         return;

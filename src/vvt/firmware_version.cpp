@@ -20,9 +20,9 @@ FirmwareVersion parseFirmwareVersion(const QString& reply)
     const qsizetype dot = t.indexOf(QLatin1Char('.'));
     const qsizetype dash = t.indexOf(QLatin1Char('-'));
     const double major = leadingNumber(dot >= 0 ? t.mid(1, dot - 1) : t.mid(1));
-    const double minor = dot >= 0 ? leadingNumber(dash > dot ? t.mid(dot + 1, dash - dot - 1)
-                                                             : t.mid(dot + 1))
-                                  : 0.0;
+    const double minor =
+        dot >= 0 ? leadingNumber(dash > dot ? t.mid(dot + 1, dash - dot - 1) : t.mid(dot + 1))
+                 : 0.0;
     const double build = dash >= 0 ? leadingNumber(t.mid(dash + 1)) : 0.0;
     // Kept in an int: a controller may report any major version without the number wrapping.
     const double number = std::round((major + minor / 100 + build / 10000) * 10000);

@@ -84,6 +84,9 @@ std::array<int, 4> fourNumbers(const QString& answer)
     return numbers;
 }
 
-QString rpmCaption(int rpm) { return rpm == 0 ? QString() : QString::number(rpm); }
+QString rpmCaption(int rpm)
+{
+    return rpm == 0 ? QString() : QString::number(rpm);
+}
 
 } // namespace vx

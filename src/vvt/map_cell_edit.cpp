@@ -37,11 +37,15 @@ void MapCellEdit::setColour(QPalette::ColorRole role, const QColor& colour)
     setPalette(p);
 }
 
-void MapCellEdit::setBackground(const QColor& colour) { setColour(QPalette::Base, colour); }
+void MapCellEdit::setBackground(const QColor& colour)
+{
+    setColour(QPalette::Base, colour);
+}
 
 void MapCellEdit::setTextColour(const QColor& colour)
 {
-    setColour(QPalette::Text, colour.isValid() ? colour : QApplication::palette().color(QPalette::WindowText));
+    setColour(QPalette::Text,
+              colour.isValid() ? colour : QApplication::palette().color(QPalette::WindowText));
 }
 
 void MapCellEdit::focusInEvent(QFocusEvent* event)

@@ -16,7 +16,10 @@ namespace vx {
 
 namespace {
 
-int slot() { return G.CurrentMapSlot; }
+int slot()
+{
+    return G.CurrentMapSlot;
+}
 
 QLabel* makeLabel(const QString& name, const QString& text, QWidget* parent)
 {
@@ -65,8 +68,8 @@ void MapGrid::buildLayout()
         const int base = headingRow + 1;
         // Each line takes two layout rows so that the band limits sit on the lines' borders.
         for (int j = 0; j < 5; ++j) {
-            QLabel* percent = makeLabel(
-                QStringLiteral("%1Band_%2").arg(heading).arg(j), QString::fromLatin1(percents[j]), this);
+            QLabel* percent = makeLabel(QStringLiteral("%1Band_%2").arg(heading).arg(j),
+                                        QString::fromLatin1(percents[j]), this);
             grid->addWidget(percent, base + 2 * j, 1, 2, 1, Qt::AlignRight | Qt::AlignVCenter);
         }
         for (int line = 0; line < 4; ++line) {
@@ -135,7 +138,10 @@ void MapGrid::markChanged(int index)
     cells_[index]->setTextColour(changedCellColour());
 }
 
-void MapGrid::restoreText(int index, const MapCell& value) { cells_[index]->setText(cellText(value)); }
+void MapGrid::restoreText(int index, const MapCell& value)
+{
+    cells_[index]->setText(cellText(value));
+}
 
 void MapGrid::refocus(int index)
 {
@@ -164,14 +170,16 @@ void MapGrid::cellLostFocus(int index)
     const QString s = cells_[index]->text().trimmed();
     if (s.isEmpty() || s.size() > 4) {
         if (!G.OfflineMode)
-            MsgBox(QStringLiteral("Invalid input"), Buttons::Ok, Icon::None, QStringLiteral("Warning"));
+            MsgBox(QStringLiteral("Invalid input"), Buttons::Ok, Icon::None,
+                   QStringLiteral("Warning"));
         restoreText(index, old);
         refocus(index);
         return;
     }
     const int n = static_cast<int>(std::floor(leadingNumber(s)));
     if (n < CellMin || n > CellMax) {
-        MsgBox(QStringLiteral("Value out of range"), Buttons::Ok, Icon::None, QStringLiteral("Warning"));
+        MsgBox(QStringLiteral("Value out of range"), Buttons::Ok, Icon::None,
+               QStringLiteral("Warning"));
         restoreText(index, old);
         refocus(index);
         return;
@@ -277,7 +285,10 @@ void MapGrid::cellMouseDown(int, Qt::MouseButton button)
         startSelection();
 }
 
-void MapGrid::cellMouseUp(int) { Selecting = false; }
+void MapGrid::cellMouseUp(int)
+{
+    Selecting = false;
+}
 
 std::optional<int> MapGrid::lineAt(int y) const
 {
@@ -286,8 +297,9 @@ std::optional<int> MapGrid::lineAt(int y) const
     for (int line = kMapUsedColumns - 1; line >= 0; --line) {
         const MapCellEdit* first = cells_[line * kMapRows];
         if (y >= first->y())
-            return line == kMapUsedColumns - 1 && y >= first->geometry().bottom() + 1 ? kMapUsedColumns
-                                                                                  : line;
+            return line == kMapUsedColumns - 1 && y >= first->geometry().bottom() + 1
+                       ? kMapUsedColumns
+                       : line;
     }
     return std::nullopt;
 }

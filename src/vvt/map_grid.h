@@ -86,6 +86,11 @@ private:
 };
 
 // Step keys on a cell's value.
-enum SelectionOperation { StepUp = 0, StepDown = 1, CopyAnchor = 2 };
+enum SelectionOperation
+{
+    StepUp = 0,
+    StepDown = 1,
+    CopyAnchor = 2
+};
 
 } // namespace vx

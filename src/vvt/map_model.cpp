@@ -9,7 +9,10 @@ QString cellText(int value)
     return value < 0 ? QString::number(value) : QLatin1Char(' ') + QString::number(value);
 }
 
-QString cellText(const MapCell& value) { return value ? cellText(*value) : QString(); }
+QString cellText(const MapCell& value)
+{
+    return value ? cellText(*value) : QString();
+}
 
 qint64 mapChecksumOf(int slot)
 {
@@ -24,7 +27,10 @@ qint64 mapChecksumOf(int slot)
     return -sum - 1;
 }
 
-void ComputeMapChecksum() { G.MapChecksum[G.CurrentMapSlot] = mapChecksumOf(G.CurrentMapSlot); }
+void ComputeMapChecksum()
+{
+    G.MapChecksum[G.CurrentMapSlot] = mapChecksumOf(G.CurrentMapSlot);
+}
 
 QString checksumDigits(qint64 checksum)
 {

@@ -12,9 +12,18 @@ inline constexpr int kCellMax = 60;
 // A value the controller may report for a cell it never set; the grid shows it as 0.
 inline constexpr int kHiddenCellMarker = -99;
 
-inline int GetRpmOffsetFromIndex(int index) { return index % kMapRows; }
-inline int GetThrotFromIndex(int index) { return index / kMapRows; }
-inline int cellIndex(int row, int column) { return column * kMapRows + row; }
+inline int GetRpmOffsetFromIndex(int index)
+{
+    return index % kMapRows;
+}
+inline int GetThrotFromIndex(int index)
+{
+    return index / kMapRows;
+}
+inline int cellIndex(int row, int column)
+{
+    return column * kMapRows + row;
+}
 
 // A value as a cell shows it: one leading space unless negative (" 25", "-4"); nothing for an
 // empty cell.

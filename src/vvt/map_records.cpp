@@ -41,6 +41,9 @@ QString nameLine(const QString& mapName)
     return mapName + QStringLiteral(".cam") + Command(cmd::na);
 }
 
-QString checksumLine(qint64 checksum) { return checksumDigits(checksum) + Command(cmd::ch); }
+QString checksumLine(qint64 checksum)
+{
+    return checksumDigits(checksum) + Command(cmd::ch);
+}
 
 } // namespace vx

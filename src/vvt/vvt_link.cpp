@@ -4,8 +4,14 @@
 
 namespace vx {
 
-void VvtLink::SyncWithRPMTimer(bool timerState) { workspace_.SyncWithRPMTimer(timerState); }
+void VvtLink::SyncWithRPMTimer(bool timerState)
+{
+    workspace_.SyncWithRPMTimer(timerState);
+}
 
-void VvtLink::ReInitConnection() { workspace_.ReInitConnection(); }
+void VvtLink::ReInitConnection()
+{
+    workspace_.ReInitConnection();
+}
 
 } // namespace vx

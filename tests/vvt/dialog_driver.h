@@ -10,7 +10,8 @@ namespace vx::test {
 
 // Acts on the next modal window of the given object name as soon as it is up (the program
 // waits inside its exec() meanwhile). The watch ends with its owner (one per test).
-inline QTimer* whenModalShown(QObject& owner, const QString& objectName, std::function<void(QWidget*)> act)
+inline QTimer* whenModalShown(QObject& owner, const QString& objectName,
+                              std::function<void(QWidget*)> act)
 {
     auto* timer = new QTimer(&owner);
     timer->setInterval(5);

@@ -80,8 +80,10 @@ void TestCamPwmParameters::layout()
     QCOMPARE(dialog.box(8)->text(), QStringLiteral("99.9"));
     QCOMPARE(dialog.box(7)->objectName(), QStringLiteral("CamPWMRatio_7"));
     // Duty cycles left, deltas right, inlet frame beside the exhaust frame.
-    QVERIFY(dialog.box(6)->mapTo(&dialog, QPoint()).x() > dialog.box(0)->mapTo(&dialog, QPoint()).x());
-    QVERIFY(dialog.box(3)->mapTo(&dialog, QPoint()).x() > dialog.box(6)->mapTo(&dialog, QPoint()).x());
+    QVERIFY(dialog.box(6)->mapTo(&dialog, QPoint()).x() >
+            dialog.box(0)->mapTo(&dialog, QPoint()).x());
+    QVERIFY(dialog.box(3)->mapTo(&dialog, QPoint()).x() >
+            dialog.box(6)->mapTo(&dialog, QPoint()).x());
     QCOMPARE(dialog.allThrottleButton(0)->text(), QStringLiteral("All Throttle Enable"));
 }
 
@@ -96,7 +98,8 @@ void TestCamPwmParameters::commits_data()
     QTest::newRow("7.5 in box 7") << 7 << "7.5" << QStringList() << QByteArray("004Biv") << 7.5;
     QTest::newRow("100 typed") << 11 << "100" << QStringList() << QByteArray("03E8ee") << 100.0;
     QTest::newRow("unchanged") << 0 << "60" << QStringList() << QByteArray() << 60.0;
-    QTest::newRow("out of range") << 0 << "101" << QStringList{"Value out of range"} << QByteArray() << 60.0;
+    QTest::newRow("out of range") << 0 << "101" << QStringList{"Value out of range"} << QByteArray()
+                                  << 60.0;
     QTest::newRow("empty") << 0 << "" << QStringList{"Invalid input"} << QByteArray() << 60.0;
 }
 
@@ -132,7 +135,8 @@ void TestCamPwmParameters::stepKeys_data()
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QStringList>("messages");
     QTest::addColumn<QByteArray>("sent");
-    QTest::newRow("+ at 99.9 gives five characters") << 8 << QChar('+') << "99.9" << QStringList{"Invalid input"} << QByteArray();
+    QTest::newRow("+ at 99.9 gives five characters")
+        << 8 << QChar('+') << "99.9" << QStringList{"Invalid input"} << QByteArray();
     QTest::newRow("+") << 0 << QChar('+') << "60.1" << QStringList() << QByteArray("0259ih");
     QTest::newRow("-") << 7 << QChar('_') << "6.9" << QStringList() << QByteArray("0045iv");
 }

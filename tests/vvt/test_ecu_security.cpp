@@ -114,8 +114,12 @@ void TestEcuSecurity::refusedEntries_data()
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("second");
     QTest::addColumn<QString>("message");
-    QTest::newRow("too short") << "ab1" << "ab1" << "ECU Password too short, minimum 4 characters";
-    QTest::newRow("not confirmed") << "tune42" << "tune24" << "ECU Password and confirm don't match, please re-enter";
+    QTest::newRow("too short") << "ab1"
+                               << "ab1"
+                               << "ECU Password too short, minimum 4 characters";
+    QTest::newRow("not confirmed") << "tune42"
+                                   << "tune24"
+                                   << "ECU Password and confirm don't match, please re-enter";
 }
 
 void TestEcuSecurity::refusedEntries()
@@ -142,10 +146,12 @@ void TestEcuSecurity::setPassword_data()
     QTest::addColumn<QByteArray>("controllerPassword");
     const QString question = "Do you really want to secure ECU with this password?";
     QTest::newRow("set") << Answer::Yes << false << QStringList{question} << QByteArray("tune42");
-    QTest::newRow("flash fails") << Answer::Yes << true
-                                 << QStringList{question, "Flash write failed in ECU, please try again. Password not set"}
-                                 << QByteArray();
-    QTest::newRow("declined") << Answer::No << false << QStringList{question, "ECU Password not set!!"} << QByteArray();
+    QTest::newRow("flash fails")
+        << Answer::Yes << true
+        << QStringList{question, "Flash write failed in ECU, please try again. Password not set"}
+        << QByteArray();
+    QTest::newRow("declined") << Answer::No << false
+                              << QStringList{question, "ECU Password not set!!"} << QByteArray();
 }
 
 void TestEcuSecurity::setPassword()
@@ -185,9 +191,11 @@ void TestEcuSecurity::clearPassword_data()
     QTest::newRow("cleared") << Answer::Yes << false << QStringList{question} << QByteArray();
     QTest::newRow("flash fails")
         << Answer::Yes << true
-        << QStringList{question, "Flash write failed in ECU, please try again. Password not cleared"}
+        << QStringList{question,
+                       "Flash write failed in ECU, please try again. Password not cleared"}
         << QByteArray("tune42");
-    QTest::newRow("declined") << Answer::No << false << QStringList{question, "ECU Password not cleared!!"}
+    QTest::newRow("declined") << Answer::No << false
+                              << QStringList{question, "ECU Password not cleared!!"}
                               << QByteArray("tune42");
 }
 
@@ -232,9 +240,12 @@ void TestEcuSecurity::entry_data()
     QTest::addColumn<QStringList>("messages");
     QTest::addColumn<bool>("accepted");
     QTest::newRow("right") << QByteArray("*") << "tune42" << false << QStringList() << true;
-    QTest::newRow("right, other prompt") << QByteArray(">") << "tune42" << false << QStringList() << true;
-    QTest::newRow("wrong") << QByteArray("*") << "tune41" << false << QStringList{"ECU Password incorrect"} << false;
-    QTest::newRow("no answer") << QByteArray("*") << "tune42" << true << QStringList{"ECU not responding"} << false;
+    QTest::newRow("right, other prompt")
+        << QByteArray(">") << "tune42" << false << QStringList() << true;
+    QTest::newRow("wrong") << QByteArray("*") << "tune41" << false
+                           << QStringList{"ECU Password incorrect"} << false;
+    QTest::newRow("no answer") << QByteArray("*") << "tune42" << true
+                               << QStringList{"ECU not responding"} << false;
 }
 
 void TestEcuSecurity::entry()

@@ -1,13 +1,13 @@
 #include "common/globals.h"
 #include "common/timing.h"
+#include "dialog_driver.h"
 #include "serial/workspace_link.h"
 #include "service/cam_pwm_parameters.h"
 #include "service/controller_password.h"
-#include "vvt/vvt_link.h"
 #include "sim/vvt_controller.h"
 #include "sim_ports.h"
 #include "test_environment.h"
-#include "dialog_driver.h"
+#include "vvt/vvt_link.h"
 #include "vvt_fixture.h"
 
 #include <QDialog>
@@ -70,7 +70,8 @@ private:
     }
     bool waitRunning(int ms = kConnectMs)
     {
-        return QTest::qWaitFor([&] { return workspace && test::statusOf(*workspace) == "Running"; }, ms);
+        return QTest::qWaitFor([&] { return workspace && test::statusOf(*workspace) == "Running"; },
+                               ms);
     }
 
     std::unique_ptr<test::TestEnvironment> env;
@@ -144,14 +145,25 @@ void TestVvtConnect::rejectedController_data()
     QTest::addColumn<Message>("expected");
     QTest::newRow("ve illegal at 38400")
         << QByteArray("V1.2-3") << true << std::optional<qint32>()
-        << Message{"ECU is not a Vantorex 3 system, try Vantorex 2", kProgramTitle, Buttons::Ok, Icon::None, {}};
+        << Message{"ECU is not a Vantorex 3 system, try Vantorex 2",
+                   kProgramTitle,
+                   Buttons::Ok,
+                   Icon::None,
+                   {}};
     QTest::newRow("ve illegal at 115200")
         << QByteArray("V1.2-3") << true << std::optional<qint32>(115200)
-        << Message{"ECU is not a Vantorex HS system or it maybe in 'Update Mode'", kProgramTitle, Buttons::Ok,
-                   Icon::None, {}};
-    QTest::newRow("too old") << QByteArray("V0.99-99") << false << std::optional<qint32>()
-                             << Message{"ECU firmware V0.99-99 is too old, requires a minimum of V1.0.0",
-                                        "Error", Buttons::Ok, Icon::Critical, {}};
+        << Message{"ECU is not a Vantorex HS system or it maybe in 'Update Mode'",
+                   kProgramTitle,
+                   Buttons::Ok,
+                   Icon::None,
+                   {}};
+    QTest::newRow("too old")
+        << QByteArray("V0.99-99") << false << std::optional<qint32>()
+        << Message{"ECU firmware V0.99-99 is too old, requires a minimum of V1.0.0",
+                   "Error",
+                   Buttons::Ok,
+                   Icon::Critical,
+                   {}};
 }
 
 void TestVvtConnect::rejectedController()
@@ -195,11 +207,15 @@ void TestVvtConnect::password_data()
     QTest::addColumn<bool>("dialogShown");
     QTest::addColumn<QStringList>("messages");
     QTest::addColumn<bool>("running");
-    QTest::newRow("stored password is right") << "tune42" << "" << false << QStringList() << true;
+    QTest::newRow("stored password is right") << "tune42"
+                                              << "" << false << QStringList() << true;
     QTest::newRow("stored password is wrong, typed one right")
-        << "tune41" << "tune42" << true << QStringList{"ECU Password incorrect"} << true;
-    QTest::newRow("no stored password, typed") << "" << "tune42" << true << QStringList() << true;
-    QTest::newRow("cancelled") << "" << "" << true << QStringList() << false;
+        << "tune41"
+        << "tune42" << true << QStringList{"ECU Password incorrect"} << true;
+    QTest::newRow("no stored password, typed") << ""
+                                               << "tune42" << true << QStringList() << true;
+    QTest::newRow("cancelled") << ""
+                               << "" << true << QStringList() << false;
 }
 
 void TestVvtConnect::password()
@@ -287,7 +303,8 @@ void TestVvtConnect::lostLinkWhileRunningReconnects()
     sim::FaultSettings faults;
     faults.silent = true;
     ecu->setFaults(faults);
-    QTRY_COMPARE_WITH_TIMEOUT(test::statusOf(*workspace), QStringLiteral("Reconnecting..."), kConnectMs);
+    QTRY_COMPARE_WITH_TIMEOUT(test::statusOf(*workspace), QStringLiteral("Reconnecting..."),
+                              kConnectMs);
     QCOMPARE(workspace->statusText(), QStringLiteral("Lost connection"));
     QCOMPARE(test::captionOf(*workspace, "CurrRPM"), QStringLiteral("0"));
     QVERIFY(!workspace->grid().cell(0)->isEnabled());
@@ -303,7 +320,8 @@ void TestVvtConnect::vanishedAdapterReconnectsWhenBack()
     open();
     QVERIFY(waitRunning());
     ecu->unplug();
-    QTRY_COMPARE_WITH_TIMEOUT(test::statusOf(*workspace), QStringLiteral("Reconnecting..."), kConnectMs);
+    QTRY_COMPARE_WITH_TIMEOUT(test::statusOf(*workspace), QStringLiteral("Reconnecting..."),
+                              kConnectMs);
     QVERIFY(!workspace->port().isOpen());
     // A few connect ticks with the adapter gone: no message and no busy loop.
     const int ticksBefore = ecu->wakeUpCount();

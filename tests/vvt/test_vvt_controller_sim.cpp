@@ -64,7 +64,10 @@ private:
             return QStringLiteral("<no answer>");
         return G.RxBuffer;
     }
-    QString answer(const QString& mnemonic, int length) { return answerOf(exchange(mnemonic), mnemonic, length); }
+    QString answer(const QString& mnemonic, int length)
+    {
+        return answerOf(exchange(mnemonic), mnemonic, length);
+    }
 
     std::unique_ptr<test::TestEnvironment> env;
     std::unique_ptr<sim::VvtController> ecu;
@@ -113,14 +116,22 @@ void TestVvtControllerSim::settingsReadBack_data()
     QTest::addColumn<QString>("read");
     QTest::addColumn<int>("length");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("cylinders") << "6cy" << "cy" << 1 << "6";
-    QTest::newRow("twelve cylinders") << "12cy" << "cy" << 1 << "C";
-    QTest::newRow("trigger pattern") << "05ty" << "ty" << 2 << "05";
-    QTest::newRow("cam parameter") << "02BCih" << "ih" << 4 << "02BC";
-    QTest::newRow("cam parameter, two digits") << "14ee" << "ee" << 4 << "0014";
-    QTest::newRow("inlet all-throttle") << "01it" << "it" << 2 << "01";
-    QTest::newRow("map name") << "TRACK.camna" << "na" << 9 << "TRACK.cam";
-    QTest::newRow("checksum") << "FFFFFF0Fch" << "ch" << 8 << "FFFFFF0F";
+    QTest::newRow("cylinders") << "6cy"
+                               << "cy" << 1 << "6";
+    QTest::newRow("twelve cylinders") << "12cy"
+                                      << "cy" << 1 << "C";
+    QTest::newRow("trigger pattern") << "05ty"
+                                     << "ty" << 2 << "05";
+    QTest::newRow("cam parameter") << "02BCih"
+                                   << "ih" << 4 << "02BC";
+    QTest::newRow("cam parameter, two digits") << "14ee"
+                                               << "ee" << 4 << "0014";
+    QTest::newRow("inlet all-throttle") << "01it"
+                                        << "it" << 2 << "01";
+    QTest::newRow("map name") << "TRACK.camna"
+                              << "na" << 9 << "TRACK.cam";
+    QTest::newRow("checksum") << "FFFFFF0Fch"
+                              << "ch" << 8 << "FFFFFF0F";
 }
 
 void TestVvtControllerSim::settingsReadBack()

@@ -17,8 +17,14 @@ using namespace vx;
 
 namespace {
 
-QColor background(const MapCellEdit* cell) { return cell->palette().color(QPalette::Base); }
-QColor textColour(const MapCellEdit* cell) { return cell->palette().color(QPalette::Text); }
+QColor background(const MapCellEdit* cell)
+{
+    return cell->palette().color(QPalette::Base);
+}
+QColor textColour(const MapCellEdit* cell)
+{
+    return cell->palette().color(QPalette::Text);
+}
 
 void fillMap(int value)
 {
@@ -44,7 +50,8 @@ private slots:
         grid->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(grid.get()));
         cellCommits = std::make_unique<QSignalSpy>(grid.get(), &MapGrid::cellCommitRequested);
-        selectionCommits = std::make_unique<QSignalSpy>(grid.get(), &MapGrid::selectionCommitRequested);
+        selectionCommits =
+            std::make_unique<QSignalSpy>(grid.get(), &MapGrid::selectionCommitRequested);
     }
     void cleanup()
     {
@@ -154,7 +161,8 @@ void TestVvtGrid::typedValue_data()
     QTest::addColumn<int>("commits");
     QTest::newRow("accepted") << false << "45" << QStringList() << " 45" << 1;
     QTest::newRow("upper limit") << false << "60" << QStringList() << " 60" << 1;
-    QTest::newRow("out of range") << false << "61" << QStringList{"Value out of range"} << " 10" << 0;
+    QTest::newRow("out of range") << false << "61" << QStringList{"Value out of range"} << " 10"
+                                  << 0;
     QTest::newRow("cleared online") << false << "" << QStringList{"Invalid input"} << " 10" << 0;
     QTest::newRow("cleared offline") << true << "" << QStringList() << " 10" << 0;
     QTest::newRow("unchanged") << false << "10" << QStringList() << " 10" << 0;
@@ -274,10 +282,14 @@ void TestVvtGrid::copyToSelection_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("copied");
     QTest::addColumn<QStringList>("messages");
-    QTest::newRow("45") << "45" << " 45" << QStringList();
-    QTest::newRow("0") << "0" << " 0" << QStringList();
-    QTest::newRow("60") << "60" << " 60" << QStringList();
-    QTest::newRow("70 refused") << "70" << " 10" << QStringList{"Value out of range"};
+    QTest::newRow("45") << "45"
+                        << " 45" << QStringList();
+    QTest::newRow("0") << "0"
+                       << " 0" << QStringList();
+    QTest::newRow("60") << "60"
+                        << " 60" << QStringList();
+    QTest::newRow("70 refused") << "70"
+                                << " 10" << QStringList{"Value out of range"};
 }
 
 void TestVvtGrid::copyToSelection()

@@ -14,7 +14,10 @@ using namespace vx;
 
 namespace {
 
-QColor background(const MapCellEdit* cell) { return cell->palette().color(QPalette::Base); }
+QColor background(const MapCellEdit* cell)
+{
+    return cell->palette().color(QPalette::Base);
+}
 
 using Answers = QList<QPair<QByteArray, QByteArray>>;
 
@@ -56,7 +59,10 @@ private:
         test::plugAtPort(*ecu, 1, *env);
         QVERIFY(session->openRunning());
     }
-    QString caption(const QString& name) const { return test::captionOf(*session->workspace, name); }
+    QString caption(const QString& name) const
+    {
+        return test::captionOf(*session->workspace, name);
+    }
     int linesOf(const QByteArray& query) const { return ecu->receivedLines().count(query); }
 
     std::unique_ptr<test::TestEnvironment> env;
@@ -76,27 +82,45 @@ void TestVvtLive::decodesTheBatch_data()
     QTest::addColumn<QString>("inletTarget");
     QTest::addColumn<QString>("exhaustTarget");
     QTest::newRow("rev counter 4 cylinders")
-        << 1 << 4 << Answers{{"rp", "0100"}, {"th", "1E"}, {"to", "0020"}} << "00" << "3660" << " 30%" << 36
-        << "rowband" << "rowband";
+        << 1 << 4 << Answers{{"rp", "0100"}, {"th", "1E"}, {"to", "0020"}} << "00"
+        << "3660"
+        << " 30%" << 36 << "rowband"
+        << "rowband";
     QTest::newRow("rev counter 6 cylinders")
-        << 1 << 6 << Answers{{"rp", "0100"}, {"th", "1E"}, {"to", "0040"}} << "00" << "2440" << " 30%" << 64
-        << "rowband" << "rowband";
-    QTest::newRow("rev counter fast") << 1 << 4 << Answers{{"rp", "0028"}, {"th", "5A"}, {"to", "0060"}} << "00"
-                                      << "10000" << " 90%" << 109 << "rowband" << "rowband";
+        << 1 << 6 << Answers{{"rp", "0100"}, {"th", "1E"}, {"to", "0040"}} << "00"
+        << "2440"
+        << " 30%" << 64 << "rowband"
+        << "rowband";
+    QTest::newRow("rev counter fast")
+        << 1 << 4 << Answers{{"rp", "0028"}, {"th", "5A"}, {"to", "0060"}} << "00"
+        << "10000"
+        << " 90%" << 109 << "rowband"
+        << "rowband";
     QTest::newRow("toothed wheel 4000 rpm")
-        << 0 << 4 << Answers{{"rh", "005B8D"}, {"th", "1E"}, {"to", "0020"}} << "00" << "4000" << " 30%" << 37
-        << "rowband" << "rowband";
+        << 0 << 4 << Answers{{"rh", "005B8D"}, {"th", "1E"}, {"to", "0020"}} << "00"
+        << "4000"
+        << " 30%" << 37 << "rowband"
+        << "rowband";
     QTest::newRow("idle, all-throttle off")
-        << 0 << 4 << Answers{{"rh", "005B8D"}, {"th", "03"}, {"to", "0000"}} << "00" << "4000" << " 3%" << -1
-        << "0" << "0";
+        << 0 << 4 << Answers{{"rh", "005B8D"}, {"th", "03"}, {"to", "0000"}} << "00"
+        << "4000"
+        << " 3%" << -1 << "0"
+        << "0";
     QTest::newRow("idle, inlet all-throttle on")
-        << 0 << 4 << Answers{{"rh", "005B8D"}, {"th", "03"}, {"to", "0000"}} << "01" << "4000" << " 3%" << -1
-        << "rowband" << "";
-    QTest::newRow("stopped") << 0 << 4 << Answers{{"rh", "000000"}, {"th", "00"}, {"to", "0000"}} << "00" << "0"
-                             << " 0%" << -1 << "" << "";
+        << 0 << 4 << Answers{{"rh", "005B8D"}, {"th", "03"}, {"to", "0000"}} << "01"
+        << "4000"
+        << " 3%" << -1 << "rowband"
+        << "";
+    QTest::newRow("stopped") << 0 << 4 << Answers{{"rh", "000000"}, {"th", "00"}, {"to", "0000"}}
+                             << "00"
+                             << "0"
+                             << " 0%" << -1 << ""
+                             << "";
     QTest::newRow("speed beyond the display")
-        << 0 << 4 << Answers{{"rh", "000001"}, {"th", "1E"}, {"to", "0020"}} << "00" << "" << " 30%" << 31
-        << "rowband" << "rowband";
+        << 0 << 4 << Answers{{"rh", "000001"}, {"th", "1E"}, {"to", "0020"}} << "00"
+        << ""
+        << " 30%" << 31 << "rowband"
+        << "rowband";
 }
 
 void TestVvtLive::decodesTheBatch()
@@ -128,7 +152,8 @@ void TestVvtLive::decodesTheBatch()
         QCOMPARE(caption("CamReqPos_1"), exhaustTarget == "rowband" ? exhaust : exhaustTarget);
     } else {
         for (int i = 0; i < kMapCells; ++i)
-            QVERIFY2(background(session->cell(i)) != MapGrid::operatingPointBackground(), qPrintable(QString::number(i)));
+            QVERIFY2(background(session->cell(i)) != MapGrid::operatingPointBackground(),
+                     qPrintable(QString::number(i)));
         const QString inlet = QString::number(*G.AdvanceMap[7][1][0]);
         QCOMPARE(caption("CamReqPos_0"), inletTarget == "rowband" ? inlet : inletTarget);
         QCOMPARE(caption("CamReqPos_1"), exhaustTarget);
@@ -193,7 +218,8 @@ void TestVvtLive::replyMissingOneQuery()
     ecu->engine().hold(3000, 60);
     ecu->clearReceivedLines();
     ecu->setUnanswered({"dv"});
-    QTRY_COMPARE_WITH_TIMEOUT(session->workspace->statusText(), QStringLiteral("Lost connection"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(session->workspace->statusText(), QStringLiteral("Lost connection"),
+                              5000);
     // Incomplete replies are never shown; the batch is resent once at the fifth tick.
     QCOMPARE(caption("CurrThrotPos"), QStringLiteral(" 40%"));
     QVERIFY2(linesOf("rp") >= 2 && linesOf("rp") <= 3, qPrintable(QString::number(linesOf("rp"))));

@@ -134,8 +134,8 @@ void TestVvtMapLogic::records_data()
     // 0x25 + 0x20 + 0xFC = 0x141: low byte 41, complement BE.
     QTest::newRow("cell -4") << 1 << 0 << MapCell(-4) << "S32500000020FC" + zeros.mid(2) + "BE";
     QTest::newRow("empty cell sent as 0") << 2 << 29 << MapCell() << "S32500000040" + zeros + "9A";
-    QTest::newRow("row 29 value 60") << 3 << 29 << MapCell(60)
-                                     << "S32500000060" + QString(58, '0') + "3C0000" + "3E";
+    QTest::newRow("row 29 value 60")
+        << 3 << 29 << MapCell(60) << "S32500000060" + QString(58, '0') + "3C0000" + "3E";
 }
 
 void TestVvtMapLogic::records()
@@ -163,11 +163,16 @@ void TestVvtMapLogic::firmwareVersion_data()
     QTest::addColumn<QString>("reply");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("number");
-    QTest::newRow("ordinary") << "ve\r\nV1.2-3\r\n*" << "V1.2-3" << 10203;
-    QTest::newRow("too old") << "ve\r\nV0.99-99\r\n*" << "V0.99-99" << 9999;
-    QTest::newRow("X form") << "ve\r\nX2.10-5\r\n*" << "X2.10-5" << 21005;
-    QTest::newRow("beyond 16 bits") << "ve\r\nV7.0-0\r\n*" << "V7.0-0" << 70000;
-    QTest::newRow("no build") << "ve\r\nV1.5\r\n*" << "V1.5" << 10500;
+    QTest::newRow("ordinary") << "ve\r\nV1.2-3\r\n*"
+                              << "V1.2-3" << 10203;
+    QTest::newRow("too old") << "ve\r\nV0.99-99\r\n*"
+                             << "V0.99-99" << 9999;
+    QTest::newRow("X form") << "ve\r\nX2.10-5\r\n*"
+                            << "X2.10-5" << 21005;
+    QTest::newRow("beyond 16 bits") << "ve\r\nV7.0-0\r\n*"
+                                    << "V7.0-0" << 70000;
+    QTest::newRow("no build") << "ve\r\nV1.5\r\n*"
+                              << "V1.5" << 10500;
 }
 
 void TestVvtMapLogic::firmwareVersion()

@@ -129,7 +129,8 @@ void TestVvtSync::emptySlotWithoutAValidMap_data()
 {
     QTest::addColumn<bool>("valid");
     QTest::addColumn<QString>("message");
-    QTest::newRow("corrupt") << false << "System's curve is corrupt, load file into Curve1 and retry";
+    QTest::newRow("corrupt") << false
+                             << "System's curve is corrupt, load file into Curve1 and retry";
     QTest::newRow("no name") << true << "System contains no curve, load file into Curve1 and retry";
 }
 
@@ -159,11 +160,19 @@ void TestVvtSync::loadedMapAgainstTheController_data()
     const QString reloadPwm = "ECU's PWM parameters are different to the PC's PWM parameters.\r"
                               "Reload the ECU's PWM parameters from the PC?";
     QTest::newRow("equal") << "" << Answer::No << "" << false;
-    QTest::newRow("other name, reload") << "name" << Answer::Yes << "ECU contains OTHER, Map1 contains DEMO, reload ECU?" << true;
-    QTest::newRow("other name, refused") << "name" << Answer::No << "ECU contains OTHER, Map1 contains DEMO, reload ECU?" << false;
-    QTest::newRow("no name, reload") << "noname" << Answer::Yes << "ECU contains no map, Map1 contains DEMO, reload ECU?" << true;
-    QTest::newRow("corrupt, reload") << "corrupt" << Answer::Yes << "The ECU map is corrupt, Curve1 contains DEMO, reload system?" << true;
-    QTest::newRow("corrupt, refused") << "corrupt" << Answer::No << "The ECU map is corrupt, Curve1 contains DEMO, reload system?" << false;
+    QTest::newRow("other name, reload")
+        << "name" << Answer::Yes << "ECU contains OTHER, Map1 contains DEMO, reload ECU?" << true;
+    QTest::newRow("other name, refused")
+        << "name" << Answer::No << "ECU contains OTHER, Map1 contains DEMO, reload ECU?" << false;
+    QTest::newRow("no name, reload")
+        << "noname" << Answer::Yes << "ECU contains no map, Map1 contains DEMO, reload ECU?"
+        << true;
+    QTest::newRow("corrupt, reload")
+        << "corrupt" << Answer::Yes
+        << "The ECU map is corrupt, Curve1 contains DEMO, reload system?" << true;
+    QTest::newRow("corrupt, refused")
+        << "corrupt" << Answer::No << "The ECU map is corrupt, Curve1 contains DEMO, reload system?"
+        << false;
     QTest::newRow("other checksum, reload") << "checksum" << Answer::Yes << reloadMap << false;
     QTest::newRow("other checksum, refused") << "checksum" << Answer::No << reloadMap << false;
     QTest::newRow("other parameters, reload") << "parameters" << Answer::Yes << reloadPwm << false;
@@ -203,8 +212,9 @@ void TestVvtSync::loadedMapAgainstTheController()
     expectQuestions(question.isEmpty() ? QStringList() : QStringList{question});
     const QByteArrayList uploads = test::uploadLines(*ecu);
     const bool uploaded = uploads.contains("S325000000E0" + QByteArray(64, '0') + "FA") ||
-                          std::any_of(uploads.cbegin(), uploads.cend(),
-                                      [](const QByteArray& l) { return l.startsWith("S325000000E0"); });
+                          std::any_of(uploads.cbegin(), uploads.cend(), [](const QByteArray& l) {
+                              return l.startsWith("S325000000E0");
+                          });
     const bool reloaded = answer == Answer::Yes && difference != "parameters";
     QCOMPARE(uploaded, reloaded);
     if (reloaded) {
@@ -232,12 +242,16 @@ void TestVvtSync::cylinders_data()
     QTest::addColumn<int>("ecuCylinders");
     QTest::addColumn<int>("pcCylinders");
     QTest::addColumn<bool>("running");
-    const QString question = "The ECU is configured for 4 cylinders, but the PC is configured for 6 "
-                             "cylinders, change cylinder mode in ECU?";
-    QTest::newRow("taken from the controller") << 1 << Answer::No << QStringList() << 4 << 4 << true;
-    QTest::newRow("changed in the controller") << 0 << Answer::Yes << QStringList{question} << 6 << 6 << true;
+    const QString question =
+        "The ECU is configured for 4 cylinders, but the PC is configured for 6 "
+        "cylinders, change cylinder mode in ECU?";
+    QTest::newRow("taken from the controller")
+        << 1 << Answer::No << QStringList() << 4 << 4 << true;
+    QTest::newRow("changed in the controller")
+        << 0 << Answer::Yes << QStringList{question} << 6 << 6 << true;
     QTest::newRow("refused") << 0 << Answer::No
-                             << QStringList{question, "Use Setup to change the PC's cylinder mode setting"}
+                             << QStringList{question,
+                                            "Use Setup to change the PC's cylinder mode setting"}
                              << 4 << 6 << false;
 }
 
@@ -270,18 +284,21 @@ void TestVvtSync::triggerPattern_data()
     QTest::addColumn<QStringList>("messages");
     QTest::addColumn<int>("ecuTrigger");
     QTest::addColumn<bool>("running");
-    const QString question = "ECU and PC have different trigger types\rECU = Rev Counter (12V)\rPC = Multitooth "
-                             "36-1-1-1\rChange trigger type in the ECU?";
+    const QString question =
+        "ECU and PC have different trigger types\rECU = Rev Counter (12V)\rPC = Multitooth "
+        "36-1-1-1\rChange trigger type in the ECU?";
     QTest::newRow("taken from the controller") << 1 << Answer::No << QStringList() << 1 << true;
     QTest::newRow("changed in the controller")
         << 0 << Answer::Yes
-        << QStringList{question, "The ECU will have now restarted in Multitooth 36-1-1-1 trigger mode. Please "
+        << QStringList{question, "The ECU will have now restarted in Multitooth 36-1-1-1 trigger "
+                                 "mode. Please "
                                  "re-connect to the ECU"}
         << 4 << false;
-    QTest::newRow("refused") << 0 << Answer::No
-                             << QStringList{question, "Use Setup to change the PC's trigger type to match the "
-                                                      "ECU (Rev Counter (12V))"}
-                             << 1 << false;
+    QTest::newRow("refused")
+        << 0 << Answer::No
+        << QStringList{question, "Use Setup to change the PC's trigger type to match the "
+                                 "ECU (Rev Counter (12V))"}
+        << 1 << false;
 }
 
 void TestVvtSync::triggerPattern()
@@ -330,8 +347,10 @@ void TestVvtSync::forceOffer_data()
     QTest::addColumn<bool>("forced");
     QTest::addColumn<bool>("running");
     QTest::newRow("cancel") << QList<Answer>{Answer::Cancel} << 1 << false << false;
-    QTest::newRow("no, then normal check refused") << QList<Answer>{Answer::No, Answer::No} << 2 << false << false;
-    QTest::newRow("yes, cancel") << QList<Answer>{Answer::Yes, Answer::Cancel} << 2 << false << false;
+    QTest::newRow("no, then normal check refused")
+        << QList<Answer>{Answer::No, Answer::No} << 2 << false << false;
+    QTest::newRow("yes, cancel") << QList<Answer>{Answer::Yes, Answer::Cancel} << 2 << false
+                                 << false;
     QTest::newRow("yes, no, normal check refused")
         << QList<Answer>{Answer::Yes, Answer::No, Answer::No} << 3 << false << false;
     QTest::newRow("yes, yes") << QList<Answer>{Answer::Yes, Answer::Yes} << 2 << true << true;
@@ -361,8 +380,9 @@ void TestVvtSync::forceOffer()
         expectClosed();
     QVERIFY(!G.MapLoaded);
     QCOMPARE(env->prompts.messages.size(), questions);
-    const QString warning = "\r(WARNING: This will change ALL parameters in the ECU\rwhich may not be "
-                            "compatible with the engine!)";
+    const QString warning =
+        "\r(WARNING: This will change ALL parameters in the ECU\rwhich may not be "
+        "compatible with the engine!)";
     const Message& first = env->prompts.messages[0];
     QCOMPARE(first.text, "Overwrite ALL the settings in the ECU with the current map?" + warning);
     QCOMPARE(first.title, QStringLiteral("Force Settings to ECU"));

@@ -156,7 +156,8 @@ void TestVvtUpload::saveInEcu()
     session->workspace->Nvram_Click();
 
     const Message& question = env->prompts.messages.value(0);
-    QCOMPARE(question.text, QStringLiteral("Are you sure you want to make this map permanent in the ECU?"));
+    QCOMPARE(question.text,
+             QStringLiteral("Are you sure you want to make this map permanent in the ECU?"));
     QCOMPARE(question.buttons, Buttons::YesNo);
     QCOMPARE(question.icon, Icon::Question);
     QCOMPARE(question.title, QStringLiteral("Warning"));

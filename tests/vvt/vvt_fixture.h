@@ -50,7 +50,8 @@ inline QPushButton* buttonOf(const QWidget& window, const QString& name)
 // Every line the controller received that is not part of the live data batch or the wake-up.
 inline QByteArrayList commandLines(const sim::VvtController& ecu)
 {
-    static const QList<QByteArray> live = {"rp", "sy", "th", "to", "rh", "cw", "cx", "cz", "dw", "dv", ""};
+    static const QList<QByteArray> live = {"rp", "sy", "th", "to", "rh", "cw",
+                                           "cx", "cz", "dw", "dv", ""};
     QByteArrayList lines;
     for (const QByteArray& line : ecu.receivedLines()) {
         if (!live.contains(line))
@@ -115,8 +116,8 @@ inline QByteArrayList uploadLines(const sim::VvtController& ecu)
 {
     QByteArrayList lines;
     for (const QByteArray& line : ecu.receivedLines()) {
-        if (line.startsWith("S") || line.endsWith("en") || line == "po" || line.endsWith(".camna") ||
-            (line.endsWith("ch") && line.size() == 10))
+        if (line.startsWith("S") || line.endsWith("en") || line == "po" ||
+            line.endsWith(".camna") || (line.endsWith("ch") && line.size() == 10))
             lines << line;
     }
     return lines;

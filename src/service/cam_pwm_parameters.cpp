@@ -6,6 +6,7 @@
 #include "serial/hex.h"
 #include "serial/reply_wait.h"
 #include "serial/workspace_link.h"
+#include "vvt/busy_scope.h"
 
 #include <QFocusEvent>
 #include <QGridLayout>
@@ -185,6 +186,7 @@ bool CamPwmParameters::ratioKeyPress(int index, QChar key)
 
 void CamPwmParameters::commit(int index)
 {
+    const BusyScope busy;
     if (PwmBusy)
         return;
     PwmBusy = true;
@@ -228,6 +230,7 @@ void CamPwmParameters::commit(int index)
 
 void CamPwmParameters::AllThrotEnable_Click(int index)
 {
+    const BusyScope busy;
     if (PwmBusy)
         return;
     PwmBusy = true;

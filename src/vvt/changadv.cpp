@@ -9,10 +9,12 @@
 #include "service/controller_password.h"
 #include "service/throttle_setup.h"
 #include "settings/window_positions.h"
+#include "vvt/busy_scope.h"
 #include "vvt/map_cell_edit.h"
 #include "vvt/map_grid.h"
 #include "vvt/vvt_link.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -53,7 +55,6 @@ Changadv::Changadv(Shell& shell, QWidget* parent)
 {
     setObjectName(kWindowName);
     setWindowTitle(QStringLiteral("Vantorex ECU Manager"));
-    setAttribute(Qt::WA_DeleteOnClose);
     for (QTimer* t : {&Timer1, &Timer2, &Timer3, &Timer4})
         t->setParent(this);
     Timer1.setObjectName(QStringLiteral("Timer1"));
@@ -288,6 +289,7 @@ bool Changadv::WriteLine(const QString& s3line)
 
 void Changadv::ChangAdvExit_Click(int index)
 {
+    const BusyScope busy;
     if (LoadBusy)
         return;
     if (index == 1 && !SaveMapFileAs(G.BufferCaption + QStringLiteral(".cam"), true))
@@ -311,6 +313,19 @@ void Changadv::leaveWorkspace()
     unregisterWorkspaceLink(kWindowName, link_.get());
     shell_.showMainWindow();
     close();
+    deleteWhenIdle(this);
+}
+
+void Changadv::deleteWhenIdle(QPointer<Changadv> workspace)
+{
+    QTimer::singleShot(0, qApp, [workspace] {
+        if (!workspace)
+            return;
+        if (BusyScope::idle())
+            delete workspace.data();
+        else
+            deleteWhenIdle(workspace);
+    });
 }
 
 void Changadv::closeEvent(QCloseEvent* event)
@@ -343,6 +358,7 @@ void Changadv::portClosedUnexpectedly()
 
 void Changadv::ThrotCal_Click()
 {
+    const BusyScope busy;
     if (G.OfflineMode)
         return;
     showThrottleSetup(this, kWindowName);
@@ -350,11 +366,13 @@ void Changadv::ThrotCal_Click()
 
 void Changadv::SetupPWM_Click()
 {
+    const BusyScope busy;
     pwm_->showParameters();
 }
 
 void Changadv::SetPassword_Click()
 {
+    const BusyScope busy;
     SyncWithRPMTimer(false);
     EcuSecurity dialog(this);
     dialog.SetWindowMode(0);

@@ -102,6 +102,7 @@ private:
 
     // Leaving.
     void leaveWorkspace();
+    static void deleteWhenIdle(QPointer<Changadv> workspace);
     void closePort();
     void portClosedUnexpectedly();
 

@@ -9,6 +9,7 @@
 #include "service/controller_password.h"
 #include "setupdlg/setup_dialog.h"
 #include "vvt/changadv.h"
+#include "vvt/busy_scope.h"
 #include "vvt/firmware_version.h"
 #include "vvt/map_cell_edit.h"
 #include "vvt/map_grid.h"
@@ -114,6 +115,7 @@ bool Changadv::wakeUpAnswered() const
 
 void Changadv::Timer2_Timer()
 {
+    const BusyScope busy;
     Timer2.stop();
     if (leaving_)
         return;

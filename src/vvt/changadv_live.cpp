@@ -5,6 +5,7 @@
 #include "serial/hex.h"
 #include "service/cam_pwm_parameters.h"
 #include "vvt/changadv.h"
+#include "vvt/busy_scope.h"
 #include "vvt/live_data.h"
 #include "vvt/map_grid.h"
 
@@ -26,6 +27,7 @@ QString plain(const MapCell& value)
 
 void Changadv::Timer3_Timer()
 {
+    const BusyScope busy;
     LivePollBusy = true;
     VvtComPort.setInputHeld(true);
     if (Timer1.isActive()) {
@@ -159,6 +161,7 @@ void Changadv::showLiveValues(const QString& r)
 
 void Changadv::CurrSyncErrors_Click()
 {
+    const BusyScope busy;
     SyncWithRPMTimer(false);
     if (VvtComPort.isOpen())
         ComOutput(QStringLiteral("0") + Command(cmd::sy) + G.CR);

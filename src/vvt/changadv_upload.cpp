@@ -6,6 +6,7 @@
 #include "serial/command_table.h"
 #include "serial/reply_wait.h"
 #include "vvt/changadv.h"
+#include "vvt/busy_scope.h"
 #include "vvt/map_grid.h"
 #include "vvt/map_model.h"
 #include "vvt/map_records.h"
@@ -86,6 +87,7 @@ void Changadv::startCommitTimer(QTimer& timer)
 
 void Changadv::Timer1_Timer()
 {
+    const BusyScope busy;
     // One upload at a time: the timer fires again once the running one is done.
     if (uploading_)
         return;
@@ -94,6 +96,7 @@ void Changadv::Timer1_Timer()
 
 void Changadv::Timer4_Timer()
 {
+    const BusyScope busy;
     if (uploading_)
         return;
     selectionCommit();
@@ -177,6 +180,7 @@ void Changadv::selectionCommit()
 
 void Changadv::Nvram_Click()
 {
+    const BusyScope busy;
     if (!VvtComPort.isOpen())
         return;
     if (MsgBox(QStringLiteral("Are you sure you want to make this map permanent in the ECU?"),

@@ -1,5 +1,6 @@
 #include "vvt/map_cell_edit.h"
 
+#include "vvt/busy_scope.h"
 #include "vvt/map_grid.h"
 
 #include <QApplication>
@@ -57,6 +58,7 @@ void MapCellEdit::focusInEvent(QFocusEvent* event)
 
 void MapCellEdit::focusOutEvent(QFocusEvent* event)
 {
+    const BusyScope busy;
     QLineEdit::focusOutEvent(event);
     // A message box or another window taking over is not the user leaving the cell.
     if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
@@ -65,6 +67,7 @@ void MapCellEdit::focusOutEvent(QFocusEvent* event)
 
 void MapCellEdit::keyPressEvent(QKeyEvent* event)
 {
+    const BusyScope busy;
     // A held shift key repeats; only the first press anchors a selection.
     if (event->isAutoRepeat() && event->key() == Qt::Key_Shift)
         return;

@@ -61,6 +61,7 @@ private slots:
     void saveWithCancelledDialogStays();
     void linkOperations();
     void serviceDialogsUseTheWorkspaceLink();
+    void exitWhileWaitingForTheController();
 
 private:
     void open()
@@ -418,6 +419,27 @@ void TestVvtConnect::serviceDialogsUseTheWorkspaceLink()
     QTest::mouseClick(test::buttonOf(*workspace, "ChangAdvExit_0"), Qt::LeftButton);
     QTRY_VERIFY(!workspace);
     QVERIFY(!workspaceLink("Changadv"));
+}
+
+void TestVvtConnect::exitWhileWaitingForTheController()
+{
+    sim::FaultSettings faults;
+    faults.replyDelay = std::chrono::milliseconds(40);
+    ecu->setFaults(faults);
+    test::plugAtPort(*ecu, 1, *env);
+    // Exit is pressed while the connect tick waits for the answer to "do".
+    connect(ecu.get(), &sim::Controller::lineReceived, this, [&](const QByteArray& line) {
+        if (line == "do")
+            QTimer::singleShot(10, this, [&] { test::buttonOf(*workspace, "ChangAdvExit_0")->click(); });
+    });
+    open();
+    QTRY_VERIFY_WITH_TIMEOUT(!workspace, kConnectMs);
+    QVERIFY(ecu->receivedLines().contains("do"));
+    QVERIFY(!ecu->receivedLines().contains("cy"));
+    QCOMPARE(shell.mainWindowShown, 1);
+    QCOMPARE(G.ControllerConnected, 0);
+    QVERIFY(env->prompts.messages.isEmpty());
+    QTRY_VERIFY(!ecu->link().isOpenByProgram());
 }
 
 QTEST_MAIN(TestVvtConnect)

@@ -8,8 +8,8 @@
 #include "serial/command_table.h"
 #include "service/controller_password.h"
 #include "setupdlg/setup_dialog.h"
-#include "vvt/changadv.h"
 #include "vvt/busy_scope.h"
+#include "vvt/changadv.h"
 #include "vvt/firmware_version.h"
 #include "vvt/map_cell_edit.h"
 #include "vvt/map_grid.h"
@@ -212,14 +212,14 @@ int Changadv::LoginToController()
                 return G.RxBuffer.contains(QLatin1Char('*')) ||
                        G.RxBuffer.contains(QLatin1Char('>'));
             },
-            timing::kReplyTimeoutMs))
+            timing::kPromptWaitMs))
         return -1;
     if (!G.RxBuffer.contains(kPasswordRequest))
         return 1;
     G.RxBuffer.clear();
     if (!G.ControllerPassword.isEmpty()) {
         ComOutput(G.ControllerPassword + G.CR);
-        if (!waitForReceived([] { return endsWithPrompt(G.RxBuffer); }, timing::kReplyTimeoutMs))
+        if (!waitForReceived([] { return endsWithPrompt(G.RxBuffer); }, timing::kPromptWaitMs))
             return -1;
         if (!G.RxBuffer.contains(kPasswordRequest))
             return 1;
@@ -249,7 +249,7 @@ bool Changadv::identify(const QString& rejection)
     G.RxBuffer.clear();
     ComOutput(Command(cmd::ve) + G.CR);
     if (!waitForReceived([] { return G.RxBuffer.contains(QLatin1Char('*')); },
-                         timing::kReplyTimeoutMs)) {
+                         timing::kPromptWaitMs)) {
         closePort();
         restartConnecting();
         return false;

@@ -4,8 +4,8 @@
 #include "serial/command_table.h"
 #include "serial/hex.h"
 #include "service/cam_pwm_parameters.h"
-#include "vvt/changadv.h"
 #include "vvt/busy_scope.h"
+#include "vvt/changadv.h"
 #include "vvt/live_data.h"
 #include "vvt/map_grid.h"
 

@@ -430,7 +430,8 @@ void TestVvtConnect::exitWhileWaitingForTheController()
     // Exit is pressed while the connect tick waits for the answer to "do".
     connect(ecu.get(), &sim::Controller::lineReceived, this, [&](const QByteArray& line) {
         if (line == "do")
-            QTimer::singleShot(10, this, [&] { test::buttonOf(*workspace, "ChangAdvExit_0")->click(); });
+            QTimer::singleShot(10, this,
+                               [&] { test::buttonOf(*workspace, "ChangAdvExit_0")->click(); });
     });
     open();
     QTRY_VERIFY_WITH_TIMEOUT(!workspace, kConnectMs);

@@ -142,6 +142,8 @@ std::optional<quint8> GearboxController::ramPosition(char gear) const
 
 QByteArray GearboxController::description() const
 {
+    if (!m_descriptionOverride.isEmpty())
+        return m_descriptionOverride;
     QByteArray text = m_combined ? "VVT ECU Type 3 + Gearbox GCU Type 2" : "Gearbox GCU Type 2";
     if (m_dataLogger)
         text += ", Data logger available";

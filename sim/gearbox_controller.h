@@ -30,6 +30,9 @@ public:
     bool isCombined() const { return m_combined; }
     void setCombined(bool combined) { m_combined = combined; }
 
+    // Answers "do" with this text instead, as a controller of another kind would.
+    void setDescriptionOverride(const QByteArray& text) { m_descriptionOverride = text; }
+
     // Barrel (or left/right) position of a gear: '0'..'9', or 'r'/'R' for reverse. False for
     // any other character.
     bool setGearPosition(char gear, quint8 position);
@@ -68,6 +71,7 @@ private:
     GearboxLive m_live;
     QHash<QByteArray, int> m_outputPresses;
     QSet<QByteArray> m_outputsOn;
+    QByteArray m_descriptionOverride;
     int m_restartRequests = 0;
     bool m_dataLogger = true;
     bool m_combined = false;

@@ -35,7 +35,7 @@ QString character(int code) { return QString(QChar(code)); }
 void GearboxControl::GearboxInitTimer_Timer()
 {
     BusyScope busy(*this);
-    GearboxInitTimer.stop();
+    GearboxInitTimer->stop();
     Status->setText(StatusText);
 
     if (InitStep == 0) {
@@ -60,7 +60,7 @@ void GearboxControl::GearboxInitTimer_Timer()
 
     if (Status->text() == kRunning && !closePending_) {
         EnableParameterControls(true);
-        GearboxReadTimer.setInterval(timing::scaled(timing::kLivePollMs));
+        GearboxReadTimer->setInterval(timing::scaled(timing::kLivePollMs));
         show();
         SyncWithRPMTimer(true);
     } else {
@@ -194,7 +194,7 @@ bool GearboxControl::connectStepCheck()
         return false;
     }
 
-    GearboxInitTimer.stop();
+    GearboxInitTimer->stop();
     G.RxBuffer.clear();
     link_->ComOutput(Command(cmd::do_) + G.CR);
     if (!WaitForReply(false, QStringLiteral("*"), 0)) {
@@ -278,7 +278,7 @@ void GearboxControl::ReInitConnection()
     closePort();
     G.ControllerConnected = 0;
     CurrRPM->setText(QStringLiteral("0 RPM"));
-    GearboxReadTimer.stop();
+    GearboxReadTimer->stop();
     if (!closePending_)
         armInitTimer();
     StatusText = kLostConnection;
@@ -289,14 +289,14 @@ void GearboxControl::SyncWithRPMTimer(bool timerState)
     // The batch in progress ends within ten ticks (complete or lost link); the bound only
     // guards against a tick that no longer runs.
     const QDeadlineTimer bound(timing::scaled(timing::kReplyTimeoutMs));
-    while (G.PollState != 0 && GearboxReadTimer.isActive() && !bound.hasExpired()) {
+    while (G.PollState != 0 && GearboxReadTimer->isActive() && !bound.hasExpired()) {
         yieldToEventLoop();
         sleepMs(1);
     }
     if (timerState && !closePending_) {
-        GearboxReadTimer.start();
+        GearboxReadTimer->start();
     } else {
-        GearboxReadTimer.stop();
+        GearboxReadTimer->stop();
         G.PollState = 0;
     }
     G.RxBuffer.clear();

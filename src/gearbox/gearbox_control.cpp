@@ -32,13 +32,15 @@ GearboxControl::GearboxControl(Shell& shell, QWidget* parent)
     setObjectName(kWindowName);
     setWindowTitle(QStringLiteral("Gearbox Controller Setup"));
     setAttribute(Qt::WA_DeleteOnClose);
-    GearboxInitTimer.setObjectName(QStringLiteral("GearboxInitTimer"));
-    GearboxReadTimer.setObjectName(QStringLiteral("GearboxReadTimer"));
-    GearboxReadTimer.setInterval(timing::scaled(timing::kLivePollMs));
+    GearboxInitTimer = new QTimer(this);
+    GearboxReadTimer = new QTimer(this);
+    GearboxInitTimer->setObjectName(QStringLiteral("GearboxInitTimer"));
+    GearboxReadTimer->setObjectName(QStringLiteral("GearboxReadTimer"));
+    GearboxReadTimer->setInterval(timing::scaled(timing::kLivePollMs));
     buildWindow();
     connectControls();
-    connect(&GearboxInitTimer, &QTimer::timeout, this, &GearboxControl::GearboxInitTimer_Timer);
-    connect(&GearboxReadTimer, &QTimer::timeout, this, &GearboxControl::GearboxReadTimer_Timer);
+    connect(GearboxInitTimer, &QTimer::timeout, this, &GearboxControl::GearboxInitTimer_Timer);
+    connect(GearboxReadTimer, &QTimer::timeout, this, &GearboxControl::GearboxReadTimer_Timer);
     connect(&GearboxComPort, &ComPort::closed, this, &GearboxControl::onPortClosed);
     registerWorkspaceLink(kWindowName, link_.get());
 
@@ -63,8 +65,8 @@ WorkspaceLink& GearboxControl::link() { return *link_; }
 
 void GearboxControl::armInitTimer()
 {
-    GearboxInitTimer.setInterval(timing::scaled(timing::kConnectTickMs));
-    GearboxInitTimer.start();
+    GearboxInitTimer->setInterval(timing::scaled(timing::kConnectTickMs));
+    GearboxInitTimer->start();
 }
 
 void GearboxControl::closePort()
@@ -90,8 +92,8 @@ void GearboxControl::unloadWorkspace()
 {
     if (busyDepth_ > 0) {
         closePending_ = true;
-        GearboxInitTimer.stop();
-        GearboxReadTimer.stop();
+        GearboxInitTimer->stop();
+        GearboxReadTimer->stop();
         return;
     }
     close();
@@ -106,8 +108,8 @@ void GearboxControl::GearboxExit_Click()
 
 void GearboxControl::closeEvent(QCloseEvent* event)
 {
-    GearboxInitTimer.stop();
-    GearboxReadTimer.stop();
+    GearboxInitTimer->stop();
+    GearboxReadTimer->stop();
     if (busyDepth_ > 0) {
         // An exchange is waiting for the controller: end its wait and close once it is over.
         closePending_ = true;

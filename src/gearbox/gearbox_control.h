@@ -158,8 +158,8 @@ private:
     Shell& shell_;
     ComPort GearboxComPort;
     std::unique_ptr<GearboxLink> link_;
-    QTimer GearboxInitTimer;
-    QTimer GearboxReadTimer;
+    QTimer* GearboxInitTimer = nullptr;
+    QTimer* GearboxReadTimer = nullptr;
 
     QString StatusText;
     int InitStep = 0;

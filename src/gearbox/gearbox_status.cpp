@@ -28,8 +28,8 @@ QColor indicatorColour(gearbox::Indicator indicator)
 void GearboxControl::GearboxReadTimer_Timer()
 {
     const gearbox::StatusBatch batch = gearbox::statusBatch(G.FirmwareVersionNumber);
-    if (GearboxInitTimer.isActive()) {
-        GearboxReadTimer.stop();
+    if (GearboxInitTimer->isActive()) {
+        GearboxReadTimer->stop();
         return;
     }
     if (G.PollState == 0) {
@@ -81,7 +81,7 @@ void GearboxControl::lostLink()
     G.ControllerConnected = 0;
     G.PollState = 0;
     closePort();
-    GearboxReadTimer.stop();
+    GearboxReadTimer->stop();
     armInitTimer();
     CurrRPM->setText(QStringLiteral("0"));
     StatusText = QStringLiteral("Lost connection");

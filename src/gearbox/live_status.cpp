@@ -76,7 +76,7 @@ std::optional<QString> field(const QString& reply, const QString& mnemonic, int 
     const qsizetype echo = reply.indexOf(mnemonic + QLatin1Char('\r'));
     if (echo < 0)
         return std::nullopt;
-    const qsizetype start = echo + kEchoLength - 1;
+    const qsizetype start = echo + kEchoLength;
     // The answer counts once the character after it has arrived too.
     if (start + digits + 1 > reply.size())
         return std::nullopt;
@@ -122,7 +122,7 @@ StatusView decodeStatus(const QString& reply, const StatusBatch& batch, int trig
         return field(reply, QLatin1String(mnemonic), digitsOf(QLatin1String(mnemonic)));
     };
 
-    const QString rpField = get("rp").value_or(reply.mid(kEchoLength - 1, 4));
+    const QString rpField = get("rp").value_or(reply.mid(kEchoLength, 4));
     QString rhField;
     if (triggerType != trigger::kRevCounter) {
         const auto rh = get("rh");

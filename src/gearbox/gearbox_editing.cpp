@@ -203,6 +203,7 @@ void GearboxControl::SetGear_Click(int row)
     SyncWithRPMTimer(false);
     const auto send = [&](QLabel* sensor, int command, QLineEdit* box) {
         const auto value = static_cast<int>(leadingNumber(sensor->text()));
+        G.RxBuffer.clear();
         link_->ComOutput(gearbox::commitDigits(value, 1, 2) + Command(command) +
                          gearbox::gearSetSuffix(row) + G.CR);
         if (!WaitForReply(false, Prompt, 0)) {

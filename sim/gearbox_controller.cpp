@@ -1,5 +1,9 @@
 #include "sim/gearbox_controller.h"
 
+#include "sim/air_pressure_table.h"
+#include "sim/data_log.h"
+#include "sim/throttle_commands.h"
+
 namespace vx::sim {
 namespace {
 
@@ -31,6 +35,9 @@ GearboxController::GearboxController(QObject* parent)
     m_live.install(commands());
     addGearCommands();
     addModeCommands();
+    ThrottleCommands::install(*this, commands());
+    DataLog::install(*this, commands());
+    AirPressureTable::install(*this, commands());
 }
 
 void GearboxController::addGearCommands()

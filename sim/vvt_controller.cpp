@@ -1,5 +1,7 @@
 #include "sim/vvt_controller.h"
 
+#include "sim/throttle_commands.h"
+
 namespace vx::sim {
 
 VvtController::VvtController(QObject* parent) : Controller(kDefaultVersion, parent)
@@ -11,6 +13,7 @@ VvtController::VvtController(QObject* parent) : Controller(kDefaultVersion, pare
             return Reply::illegal();
         return Reply::answer("00");
     });
+    ThrottleCommands::install(*this, commands());
 }
 
 QByteArray VvtController::description() const

@@ -16,6 +16,8 @@ QTimer& COMTimeout()
     if (!timer) {
         timer = new QTimer(QCoreApplication::instance());
         timer->setObjectName(QStringLiteral("COMTimeout"));
+        // A coarse timer may fire up to 5% early, cutting a 2000 ms reply wait to 1900 ms.
+        timer->setTimerType(Qt::PreciseTimer);
         QObject::connect(timer, &QTimer::timeout, [] {
             G.ReplyWaiting = 0;
             COMTimeout().stop();

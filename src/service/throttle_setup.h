@@ -1,7 +1,14 @@
 #pragma once
 
+#include "service/host_link.h"
+#include "service/throttle_codes.h"
+
+#include <QDialog>
 #include <QString>
 
+class QComboBox;
+class QGroupBox;
+class QPushButton;
 class QWidget;
 
 namespace vx {
@@ -9,5 +16,44 @@ namespace vx {
 // The "Throttle Setup" dialog, shown modally for the workspace named hostName ("Changadv" or
 // "GearboxControl"), whose link it uses.
 void showThrottleSetup(QWidget* parent, const QString& hostName);
+
+// Tells the connected controller how its throttle sensor is wired (pot law, sense) and teaches
+// it the closed and fully open positions. Every command goes out through the host workspace,
+// with the host's live polling paused.
+class ThrottleSetup : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit ThrottleSetup(QWidget* parent = nullptr);
+
+    // The host's window name. Only "Changadv" and "GearboxControl" are hosts; with any other
+    // name the dialog reaches no controller.
+    void SetActiveFormType(const QString& name);
+    // The opening steps: position, and the choices shown (all disabled offline).
+    void load();
+
+    void Combo1_LostFocus();
+    void Combo2_LostFocus();
+    void ThrotCal_Click();
+
+protected:
+    void done(int result) override;
+
+private:
+    void sendWiringCode(const QComboBox* box, const throttle::CodedChoices& choices, QString& code,
+                        int mnemonic);
+    static void fill(QComboBox* box, const throttle::CodedChoices& choices, const QString& code);
+
+    QGroupBox* Frame2 = nullptr;
+    QGroupBox* ThrotPotType = nullptr;
+    QComboBox* Combo1 = nullptr;
+    QGroupBox* Throt_Sense = nullptr;
+    QComboBox* Combo2 = nullptr;
+    QPushButton* ThrotCal = nullptr;
+    QPushButton* Exit = nullptr;
+
+    QString CallerName;
+    HostLink host_;
+};
 
 } // namespace vx

@@ -19,7 +19,8 @@ std::optional<int> gearIndex(char gear)
 }
 
 // The actuator outputs that only test mode drives.
-const QByteArrayList kOutputs{"bl", "us", "ds", "lr", "rr", "nu", "nd", "sc", "td", "ra", "ac", "cl"};
+const QByteArrayList kOutputs{"bl", "us", "ds", "lr", "rr", "nu",
+                              "nd", "sc", "td", "ra", "ac", "cl"};
 
 } // namespace
 
@@ -29,7 +30,9 @@ GearboxController::GearboxController(QObject* parent)
       m_positions{0x30, 0x48, 0x60, 0x78, 0x90, 0xA8, 0xC0, 0xD8, 0xF0, 0xF8, 0x18},
       m_ramPositions{0x80, 0x40, 0xC0, 0x40, 0xC0, 0x40, 0xC0, 0x40, 0xC0, 0x40, 0x20},
       m_live([this] { return firmwareNumber(); },
-             [this](int gear) { return m_positions[static_cast<size_t>(std::clamp(gear, 0, kReverse))]; })
+             [this](int gear) {
+                 return m_positions[static_cast<size_t>(std::clamp(gear, 0, kReverse))];
+             })
 {
     m_settings.install(commands());
     m_live.install(commands());
@@ -111,7 +114,10 @@ void GearboxController::leaveTestMode()
     m_outputsOn.clear();
 }
 
-int GearboxController::firmwareNumber() const { return sim::firmwareNumber(version()); }
+int GearboxController::firmwareNumber() const
+{
+    return sim::firmwareNumber(version());
+}
 
 bool GearboxController::setGearPosition(char gear, quint8 position)
 {

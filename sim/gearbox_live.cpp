@@ -23,10 +23,20 @@ struct LiveRead
 };
 
 constexpr LiveRead kReads[] = {
-    {"rp", 4, 0}, {"sy", 4, 0}, {"th", 2, 0}, {"rh", 6, 0}, {"bs", 2, 0},
-    {"rs", 2, 0}, {"gn", 2, 0}, {"up", 2, 0}, {"dp", 2, 0}, {"nb", 2, 0},
-    {"bp", 2, kFirmwareWithShiftTime}, {"st", 2, kFirmwareWithShiftTime},
-    {"ap", 2, kFirmwareWithShiftTime}, {"mm", 2, kFirmwareWithManualMode},
+    {"rp", 4, 0},
+    {"sy", 4, 0},
+    {"th", 2, 0},
+    {"rh", 6, 0},
+    {"bs", 2, 0},
+    {"rs", 2, 0},
+    {"gn", 2, 0},
+    {"up", 2, 0},
+    {"dp", 2, 0},
+    {"nb", 2, 0},
+    {"bp", 2, kFirmwareWithShiftTime},
+    {"st", 2, kFirmwareWithShiftTime},
+    {"ap", 2, kFirmwareWithShiftTime},
+    {"mm", 2, kFirmwareWithManualMode},
 };
 
 } // namespace
@@ -86,10 +96,14 @@ void GearboxLive::setEngineSpeed(int rpm)
 {
     rpm = std::max(rpm, 1);
     m_values.insert("rp", std::min(0xFFFF, 937500 / rpm));
-    m_values.insert("rh", static_cast<int>(std::min<qint64>(0xFFFFFF, 30000000000LL / (320LL * rpm))));
+    m_values.insert("rh",
+                    static_cast<int>(std::min<qint64>(0xFFFFFF, 30000000000LL / (320LL * rpm))));
 }
 
-void GearboxLive::setMotion(bool on) { m_motion = on; }
+void GearboxLive::setMotion(bool on)
+{
+    m_motion = on;
+}
 
 void GearboxLive::shiftUp(int maxGears)
 {

@@ -24,7 +24,10 @@ namespace {
 class SilentPrompts final : public vx::Prompts
 {
 public:
-    vx::Answer message(const vx::Message& m) override { return m.defaultButton.value_or(vx::Answer::Ok); }
+    vx::Answer message(const vx::Message& m) override
+    {
+        return m.defaultButton.value_or(vx::Answer::Ok);
+    }
     std::optional<QString> openFile(const vx::FileRequest&) override { return std::nullopt; }
     std::optional<QString> saveFile(const vx::FileRequest&) override { return std::nullopt; }
     void beep() override {}
@@ -90,8 +93,11 @@ int main(int argc, char* argv[])
     workspace->show();
     QElapsedTimer waited;
     waited.start();
-    const auto status = [&] { return workspace->findChild<QLabel*>(QStringLiteral("Status"))->text(); };
-    while (waited.elapsed() < 10000 && (status() != QStringLiteral("Running") || waited.elapsed() < 1500))
+    const auto status = [&] {
+        return workspace->findChild<QLabel*>(QStringLiteral("Status"))->text();
+    };
+    while (waited.elapsed() < 10000 &&
+           (status() != QStringLiteral("Running") || waited.elapsed() < 1500))
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     const bool ok = status() == QStringLiteral("Running") &&
                     save(*workspace, QDir(out).filePath(QStringLiteral("gearbox-workspace.png")));

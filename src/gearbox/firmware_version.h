@@ -6,7 +6,7 @@ namespace vx::gearbox {
 
 struct FirmwareVersion
 {
-    QString text; // as the controller wrote it, e.g. "V2.3-6"
+    QString text;   // as the controller wrote it, e.g. "V2.3-6"
     int number = 0; // major * 10000 + minor * 100 + build
 };
 

@@ -62,7 +62,8 @@ void GearChangePattern::PatternType_Click(int index)
         return;
     G.GearPattern = index;
     link_.SyncWithRPMTimer(false);
-    link_.ComOutput(QStringLiteral("0") + QString::number(index, 16).toUpper() + Command(cmd::gp) + G.CR);
+    link_.ComOutput(QStringLiteral("0") + QString::number(index, 16).toUpper() + Command(cmd::gp) +
+                    G.CR);
     if (!WaitForReply(false, QStringLiteral("*"), 0)) {
         link_.ReInitConnection();
         return;

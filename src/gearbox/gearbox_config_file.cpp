@@ -1,7 +1,6 @@
-#include "gearbox/gearbox_control.h"
-
 #include "common/globals.h"
 #include "common/prompts.h"
+#include "gearbox/gearbox_control.h"
 #include "gearbox/gearbox_link.h"
 #include "mapfile/value_file.h"
 #include "serial/hex.h"
@@ -48,11 +47,17 @@ bool isIllegalName(const QString& title)
     return title.trimmed().isEmpty();
 }
 
-double boxValue(const QLineEdit* box) { return leadingNumber(box->text().trimmed()); }
+double boxValue(const QLineEdit* box)
+{
+    return leadingNumber(box->text().trimmed());
+}
 
 } // namespace
 
-void GearboxControl::SaveFile_Click() { SaveGearboxFileAs(QStringLiteral("GearboxParams"), true); }
+void GearboxControl::SaveFile_Click()
+{
+    SaveGearboxFileAs(QStringLiteral("GearboxParams"), true);
+}
 
 bool GearboxControl::SaveGearboxFileAs(const QString& defaultName, bool writeNow)
 {
@@ -66,14 +71,15 @@ bool GearboxControl::SaveGearboxFileAs(const QString& defaultName, bool writeNow
         gearboxFolder() = folder;
         if (!title.right(4).toUpper().endsWith(QLatin1String(".GBX"))) {
             if (title.contains(QLatin1Char('.'))) {
-                MsgBox(QStringLiteral("Invalid file extention, must be .gbx"), Buttons::Ok, Icon::None, kWarning);
+                MsgBox(QStringLiteral("Invalid file extention, must be .gbx"), Buttons::Ok,
+                       Icon::None, kWarning);
                 continue;
             }
             title += QLatin1String(".gbx");
         }
         if (title.size() > kMaxTitleLength) {
-            MsgBox(QStringLiteral("Filename too long, maximum of 25 characters"), Buttons::Ok, Icon::None,
-                   kWarning);
+            MsgBox(QStringLiteral("Filename too long, maximum of 25 characters"), Buttons::Ok,
+                   Icon::None, kWarning);
             continue;
         }
         if (isIllegalName(title)) {
@@ -82,8 +88,8 @@ bool GearboxControl::SaveGearboxFileAs(const QString& defaultName, bool writeNow
         }
         const QString path = folder + title;
         if (QFileInfo::exists(path) && writeNow) {
-            if (MsgBox(title + QStringLiteral(" already exists, overwrite it?"), Buttons::YesNo, Icon::None,
-                       kWarning, Answer::No) != Answer::Yes)
+            if (MsgBox(title + QStringLiteral(" already exists, overwrite it?"), Buttons::YesNo,
+                       Icon::None, kWarning, Answer::No) != Answer::Yes)
                 continue;
         }
         if (writeNow)
@@ -100,8 +106,10 @@ gearbox::GearboxValues GearboxControl::currentValues() const
     for (QLineEdit* box : numberBoxes_)
         values.insert(box->objectName(), boxValue(box));
     for (int i = 0; i < gearbox::kGearRows; ++i) {
-        values.insert(QStringLiteral("BarrelGear_%1").arg(i), boxValue(BarrelGear[static_cast<size_t>(i)]));
-        values.insert(QStringLiteral("RamGear_%1").arg(i), boxValue(RamGear[static_cast<size_t>(i)]));
+        values.insert(QStringLiteral("BarrelGear_%1").arg(i),
+                      boxValue(BarrelGear[static_cast<size_t>(i)]));
+        values.insert(QStringLiteral("RamGear_%1").arg(i),
+                      boxValue(RamGear[static_cast<size_t>(i)]));
     }
     values.insert(QStringLiteral("GearPatternCode"), GearPatternCode);
     values.insert(QStringLiteral("RPMMatchMode"), RPMMatchMode->isChecked() ? 1 : 0);
@@ -121,13 +129,14 @@ bool GearboxControl::WriteGearboxFile(const QString& path)
 
 void GearboxControl::OpenFile_Click()
 {
-    const std::optional<QString> chosen =
-        prompts().openFile(FileRequest{gearboxFolder() + QStringLiteral("*.gbx"), kFilter, QString()});
+    const std::optional<QString> chosen = prompts().openFile(
+        FileRequest{gearboxFolder() + QStringLiteral("*.gbx"), kFilter, QString()});
     if (!chosen)
         return;
     gearboxFolder() = folderOf(*chosen);
     if (!ReadGearboxFile(*chosen))
-        MsgBox(QStringLiteral("Error loading gearbox config file"), Buttons::Ok, Icon::None, kWarning);
+        MsgBox(QStringLiteral("Error loading gearbox config file"), Buttons::Ok, Icon::None,
+               kWarning);
 }
 
 bool GearboxControl::ReadGearboxFile(const QString& path)
@@ -153,12 +162,14 @@ bool GearboxControl::ReadGearboxFile(const QString& path)
         return false;
     }
     if (reader.next().value_or(QString()) != gearbox::kGearboxParametersName) {
-        MsgBox(QStringLiteral("File is not a Gearbox parameter file"), Buttons::Ok, Icon::None, kWarning);
+        MsgBox(QStringLiteral("File is not a Gearbox parameter file"), Buttons::Ok, Icon::None,
+               kWarning);
         restoreStatus();
         return false;
     }
     // The whole file is checked before the first value goes out: a damaged file sends nothing.
-    const std::optional<QList<gearbox::SendItem>> items = gearbox::readGearboxValues(reader, version);
+    const std::optional<QList<gearbox::SendItem>> items =
+        gearbox::readGearboxValues(reader, version);
     if (!items) {
         restoreStatus();
         return false;

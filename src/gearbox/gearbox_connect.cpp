@@ -1,5 +1,3 @@
-#include "gearbox/gearbox_control.h"
-
 #include "app/shell.h"
 #include "common/event_loop.h"
 #include "common/globals.h"
@@ -7,6 +5,7 @@
 #include "common/timing.h"
 #include "common/trigger_patterns.h"
 #include "gearbox/firmware_version.h"
+#include "gearbox/gearbox_control.h"
 #include "gearbox/gearbox_link.h"
 #include "gearbox/indicator_light.h"
 #include "serial/command_table.h"
@@ -14,10 +13,10 @@
 #include "setupdlg/setup_dialog.h"
 
 #include <QDeadlineTimer>
-
-#include <algorithm>
 #include <QLabel>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace vx {
 
@@ -28,7 +27,10 @@ const QString kLostConnection = QStringLiteral("Lost connection");
 const QString kTestModePrompt = QStringLiteral("TestMode>");
 constexpr int kShortestVersionReply = 10;
 
-QString character(int code) { return QString(QChar(code)); }
+QString character(int code)
+{
+    return QString(QChar(code));
+}
 
 } // namespace
 
@@ -87,9 +89,11 @@ void GearboxControl::connectStepOpen()
 
 void GearboxControl::handleOpenFailure(const PortOpenResult& result)
 {
-    if (result.failure == PortFailure::NoSuchPort || result.failure == PortFailure::PermissionDenied) {
-        const Answer answer = MsgBox(portUnavailableText(G.ComPortNumber, result), Buttons::OkCancel,
-                                     Icon::Critical, QStringLiteral("Port open error"));
+    if (result.failure == PortFailure::NoSuchPort ||
+        result.failure == PortFailure::PermissionDenied) {
+        const Answer answer =
+            MsgBox(portUnavailableText(G.ComPortNumber, result), Buttons::OkCancel, Icon::Critical,
+                   QStringLiteral("Port open error"));
         if (answer == Answer::Cancel) {
             GearboxExit_Click();
             return;
@@ -173,8 +177,10 @@ bool GearboxControl::connectStepCheck()
             retryWakeUp();
         return false;
     }
-    if (G.RxBuffer.contains(QLatin1String("Illegal")) || G.RxBuffer.size() < kShortestVersionReply) {
-        MsgBox(QStringLiteral("ECU is not a Vantorex VVT/Gearbox system or it maybe in 'Update Mode'"));
+    if (G.RxBuffer.contains(QLatin1String("Illegal")) ||
+        G.RxBuffer.size() < kShortestVersionReply) {
+        MsgBox(QStringLiteral(
+            "ECU is not a Vantorex VVT/Gearbox system or it maybe in 'Update Mode'"));
         closePort();
         G.ControllerConnected = 0;
         InitStep = 0;
@@ -183,7 +189,8 @@ bool GearboxControl::connectStepCheck()
     }
     const gearbox::FirmwareVersion version = gearbox::parseFirmwareVersion(G.RxBuffer);
     G.FirmwareVersionNumber = version.number;
-    setWindowTitle(QStringLiteral("Gearbox Controller Setup   -   GCU Firmware Version: ") + version.text);
+    setWindowTitle(QStringLiteral("Gearbox Controller Setup   -   GCU Firmware Version: ") +
+                   version.text);
     if (G.FirmwareVersionNumber < gearbox::kMinimumFirmware) {
         MsgBox(gearbox::firmwareTooOldText(version.text), Buttons::Ok, Icon::Critical,
                QStringLiteral("Error"));
@@ -239,11 +246,11 @@ int GearboxControl::CheckTriggerType()
         const int controllerValue = static_cast<int>(std::clamp<qint64>(value, -1, 99));
         const QString controllerName = trigger::controllerName(controllerValue);
         const QString pcName = trigger::pcName(G.TriggerType);
-        const Answer change = MsgBox(
-            QStringLiteral("ECU and PC have different trigger types") + G.CR + QStringLiteral("ECU = ") +
-                controllerName + G.CR + QStringLiteral("PC = ") + pcName + G.CR +
-                QStringLiteral("Change trigger type in the ECU?"),
-            Buttons::YesNo, Icon::Question, QStringLiteral("Warning"), Answer::No);
+        const Answer change =
+            MsgBox(QStringLiteral("ECU and PC have different trigger types") + G.CR +
+                       QStringLiteral("ECU = ") + controllerName + G.CR + QStringLiteral("PC = ") +
+                       pcName + G.CR + QStringLiteral("Change trigger type in the ECU?"),
+                   Buttons::YesNo, Icon::Question, QStringLiteral("Warning"), Answer::No);
         if (change != Answer::Yes) {
             MsgBox(QStringLiteral("Use Setup to change the PC's trigger type to match the ECU (") +
                    controllerName + QStringLiteral(")"));

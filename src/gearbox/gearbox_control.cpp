@@ -61,7 +61,10 @@ GearboxControl::~GearboxControl()
     closePort();
 }
 
-WorkspaceLink& GearboxControl::link() { return *link_; }
+WorkspaceLink& GearboxControl::link()
+{
+    return *link_;
+}
 
 void GearboxControl::armInitTimer()
 {

@@ -1,7 +1,6 @@
-#include "gearbox/gearbox_control.h"
-
 #include "common/globals.h"
 #include "common/prompts.h"
+#include "gearbox/gearbox_control.h"
 #include "gearbox/gearbox_link.h"
 #include "gearbox/number_entry.h"
 #include "serial/command_table.h"
@@ -58,7 +57,8 @@ bool GearboxControl::eventFilter(QObject* watched, QEvent* event)
     if (watched == AutoShiftOption) {
         if (event->type() == QEvent::FocusIn)
             SavedText = AutoShiftOption->currentText();
-        else if (event->type() == QEvent::FocusOut && leavesTheBox(*static_cast<QFocusEvent*>(event)))
+        else if (event->type() == QEvent::FocusOut &&
+                 leavesTheBox(*static_cast<QFocusEvent*>(event)))
             AutoShiftOption_Click();
         return false;
     }
@@ -78,8 +78,9 @@ bool GearboxControl::eventFilter(QObject* watched, QEvent* event)
         const std::optional<QChar> typed = typedCharacter(*key);
         if (!typed)
             break;
-        const auto row = std::find(BarrelGear.cbegin(), BarrelGear.cend(), box) != BarrelGear.cend() ||
-                         std::find(RamGear.cbegin(), RamGear.cend(), box) != RamGear.cend();
+        const auto row =
+            std::find(BarrelGear.cbegin(), BarrelGear.cend(), box) != BarrelGear.cend() ||
+            std::find(RamGear.cbegin(), RamGear.cend(), box) != RamGear.cend();
         gearbox::KeyRule rule{gearbox::kGearRowMax, 0, 1, gearbox::kGearRowLength};
         if (!row) {
             const gearbox::NumberParameter& p = gearbox::numberParameter(box->objectName());
@@ -138,7 +139,8 @@ void GearboxControl::CommitNumberBox(QLineEdit* box, const gearbox::NumberParame
     EditBusy = true;
     const QString t = box->text().trimmed();
     if (t != SavedText) {
-        const gearbox::Entry entry = gearbox::checkEntry(t, parameter.length, parameter.min, parameter.max);
+        const gearbox::Entry entry =
+            gearbox::checkEntry(t, parameter.length, parameter.min, parameter.max);
         if (entry.error != gearbox::EntryError::None) {
             MsgBox(entry.error == gearbox::EntryError::Invalid ? gearbox::kInvalidInputText
                                                                : gearbox::kOutOfRangeText,
@@ -160,7 +162,8 @@ void GearboxControl::commitGearRow(QLineEdit* box, bool ramRow, int row)
     const QString t = box->text().trimmed();
     if (t == SavedText)
         return;
-    const gearbox::Entry entry = gearbox::checkEntry(t, gearbox::kGearRowLength, 0, gearbox::kGearRowMax);
+    const gearbox::Entry entry =
+        gearbox::checkEntry(t, gearbox::kGearRowLength, 0, gearbox::kGearRowMax);
     if (entry.error != gearbox::EntryError::None) {
         MsgBox(entry.error == gearbox::EntryError::Invalid ? gearbox::kInvalidInputText
                                                            : gearbox::kOutOfRangeText,
@@ -192,7 +195,8 @@ void GearboxControl::SetRamPosition_Click(const gearbox::NumberParameter& parame
         ReInitConnection();
         return;
     }
-    numberBoxes_[static_cast<size_t>(*gearbox::numberParameterIndex(QLatin1String(parameter.control)))]
+    numberBoxes_[static_cast<size_t>(
+                     *gearbox::numberParameterIndex(QLatin1String(parameter.control)))]
         ->setText(RamSensor->text());
     SyncWithRPMTimer(true);
 }

@@ -10,7 +10,12 @@
 namespace vx::gearbox {
 namespace {
 
-enum class Kind { Switch, Number, Ignored };
+enum class Kind
+{
+    Switch,
+    Number,
+    Ignored
+};
 
 // One line of the file from line 4 on.
 struct Line

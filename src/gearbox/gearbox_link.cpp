@@ -6,13 +6,21 @@ namespace vx {
 
 GearboxLink::GearboxLink(ComPort& port, GearboxControl& workspace)
     : WorkspaceLink(port), workspace_(workspace)
+{}
+
+QString GearboxLink::Prompt() const
 {
+    return workspace_.Prompt;
 }
 
-QString GearboxLink::Prompt() const { return workspace_.Prompt; }
+void GearboxLink::SyncWithRPMTimer(bool timerState)
+{
+    workspace_.SyncWithRPMTimer(timerState);
+}
 
-void GearboxLink::SyncWithRPMTimer(bool timerState) { workspace_.SyncWithRPMTimer(timerState); }
-
-void GearboxLink::ReInitConnection() { workspace_.ReInitConnection(); }
+void GearboxLink::ReInitConnection()
+{
+    workspace_.ReInitConnection();
+}
 
 } // namespace vx

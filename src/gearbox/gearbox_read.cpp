@@ -1,8 +1,7 @@
-#include "gearbox/gearbox_control.h"
-
 #include "app/shell.h"
 #include "common/globals.h"
 #include "common/prompts.h"
+#include "gearbox/gearbox_control.h"
 #include "gearbox/gearbox_link.h"
 #include "serial/command_table.h"
 #include "serial/hex.h"
@@ -35,7 +34,8 @@ qint64 GearboxControl::readValue(const QString& mnemonic, int digits)
 void GearboxControl::readNumberBox(const gearbox::NumberParameter& parameter)
 {
     const qint64 value = readValue(gearbox::mnemonic(parameter), parameter.readDigits);
-    numberBoxes_[static_cast<size_t>(*gearbox::numberParameterIndex(QLatin1String(parameter.control)))]
+    numberBoxes_[static_cast<size_t>(
+                     *gearbox::numberParameterIndex(QLatin1String(parameter.control)))]
         ->setText(QString::number(value * parameter.show));
 }
 
@@ -232,8 +232,8 @@ void GearboxControl::EnableParameterControls(bool on)
         numberBoxes_[static_cast<size_t>(i)]->setEnabled(on);
     for (QPushButton* set : std::as_const(setButtons_))
         set->setEnabled(on);
-    for (QWidget* w : std::initializer_list<QWidget*>{ResetGearbox, ThrotCal, AutoShiftOption, OpenFile,
-                                                       SaveFile, GearPattern})
+    for (QWidget* w : std::initializer_list<QWidget*>{ResetGearbox, ThrotCal, AutoShiftOption,
+                                                      OpenFile, SaveFile, GearPattern})
         w->setEnabled(on);
     Calibrate->setEnabled(on && !G.VvtEcuType);
     GearboxExit->setEnabled(true);

@@ -1,7 +1,6 @@
-#include "gearbox/gearbox_control.h"
-
 #include "common/globals.h"
 #include "common/timing.h"
+#include "gearbox/gearbox_control.h"
 #include "gearbox/gearbox_link.h"
 #include "gearbox/indicator_light.h"
 #include "serial/command_table.h"
@@ -16,7 +15,10 @@ namespace {
 constexpr int kResendAtTick = 5;
 constexpr int kGiveUpAtTick = 10;
 
-QString xon() { return QString(QChar(17)); }
+QString xon()
+{
+    return QString(QChar(17));
+}
 
 QColor indicatorColour(gearbox::Indicator indicator)
 {

@@ -1,7 +1,6 @@
-#include "gearbox/gearbox_control.h"
-
 #include "common/globals.h"
 #include "gearbox/gear_change_pattern.h"
+#include "gearbox/gearbox_control.h"
 #include "gearbox/gearbox_link.h"
 #include "gearbox/indicator_light.h"
 #include "serial/command_table.h"
@@ -39,7 +38,8 @@ void GearboxControl::EnableDisable_Click()
         for (const gearbox::TestOutput& output : gearbox::testOutputs()) {
             const QString name = QLatin1String(output.control);
             // The left and right rams exist only on two-axis gearboxes.
-            const bool twoAxisOnly = name == QLatin1String("LeftRam") || name == QLatin1String("RightRam");
+            const bool twoAxisOnly =
+                name == QLatin1String("LeftRam") || name == QLatin1String("RightRam");
             button(name)->setEnabled(!twoAxisOnly || GearPatternCode >= 4);
         }
         Prompt = kTestModePrompt;
@@ -111,7 +111,10 @@ void GearboxControl::ThrotCal_Click()
     showThrottleSetup(this, objectName());
 }
 
-void GearboxControl::Calibrate_Click() { showAirPressureCalibration(this); }
+void GearboxControl::Calibrate_Click()
+{
+    showAirPressureCalibration(this);
+}
 
 void GearboxControl::DataLogger_Click()
 {

@@ -1,6 +1,5 @@
-#include "gearbox/gearbox_control.h"
-
 #include "common/globals.h"
+#include "gearbox/gearbox_control.h"
 #include "gearbox/indicator_light.h"
 #include "serial/command_table.h"
 
@@ -45,10 +44,10 @@ QLabel* display(const QString& name, QWidget* parent)
     return label;
 }
 
-const QStringList kGearNames{QStringLiteral("Neutral"), QStringLiteral("1st"), QStringLiteral("2nd"),
-                             QStringLiteral("3rd"),     QStringLiteral("4th"), QStringLiteral("5th"),
-                             QStringLiteral("6th"),     QStringLiteral("7th"), QStringLiteral("8th"),
-                             QStringLiteral("9th")};
+const QStringList kGearNames{
+    QStringLiteral("Neutral"), QStringLiteral("1st"), QStringLiteral("2nd"), QStringLiteral("3rd"),
+    QStringLiteral("4th"),     QStringLiteral("5th"), QStringLiteral("6th"), QStringLiteral("7th"),
+    QStringLiteral("8th"),     QStringLiteral("9th")};
 
 } // namespace
 
@@ -108,10 +107,12 @@ void GearboxControl::buildWindow()
 
 QWidget* GearboxControl::buildStatusGroup()
 {
-    QGroupBox* box = group(QStringLiteral("StatusFrame"), QStringLiteral("Gear Controler Status"), this);
+    QGroupBox* box =
+        group(QStringLiteral("StatusFrame"), QStringLiteral("Gear Controler Status"), this);
     auto* grid = new QGridLayout(box);
     Status = display(QStringLiteral("Status"), box);
-    Status->setMinimumWidth(Status->fontMetrics().horizontalAdvance(QStringLiteral("Reconnecting...")) + 8);
+    Status->setMinimumWidth(
+        Status->fontMetrics().horizontalAdvance(QStringLiteral("Reconnecting...")) + 8);
     CurrRPM = display(QStringLiteral("CurrRPM"), box);
     CurrThrotPos = display(QStringLiteral("CurrThrotPos"), box);
     CurrSyncErrors = display(QStringLiteral("CurrSyncErrors"), box);
@@ -133,12 +134,16 @@ QWidget* GearboxControl::buildStatusGroup()
         {caption(QStringLiteral("StatusLabel"), QStringLiteral("Status:")), Status, ""},
         {caption(QStringLiteral("RPMLabel"), QStringLiteral("RPM:")), CurrRPM, ""},
         {caption(QStringLiteral("ThrottleLabel"), QStringLiteral("Throttle:")), CurrThrotPos, ""},
-        {caption(QStringLiteral("SyncErrorsLabel"), QStringLiteral("Sync Errors:")), CurrSyncErrors, ""},
+        {caption(QStringLiteral("SyncErrorsLabel"), QStringLiteral("Sync Errors:")), CurrSyncErrors,
+         ""},
         {Label2, BarrelSensor, ""},
         {Label4, RamSensor, ""},
-        {caption(QStringLiteral("GearPositionLabel"), QStringLiteral("Gear Position:")), GearPosition, ""},
-        {caption(QStringLiteral("ShiftTimeLabel"), QStringLiteral("Shift Time:")), LastShiftTime, "mS"},
-        {caption(QStringLiteral("PressureLabel"), QStringLiteral("Pressure:")), CurrAirPress, "psi"},
+        {caption(QStringLiteral("GearPositionLabel"), QStringLiteral("Gear Position:")),
+         GearPosition, ""},
+        {caption(QStringLiteral("ShiftTimeLabel"), QStringLiteral("Shift Time:")), LastShiftTime,
+         "mS"},
+        {caption(QStringLiteral("PressureLabel"), QStringLiteral("Pressure:")), CurrAirPress,
+         "psi"},
     };
     int row = 0;
     for (const auto& r : rows) {
@@ -153,12 +158,17 @@ QWidget* GearboxControl::buildStatusGroup()
 
 QWidget* GearboxControl::buildOperateGroup()
 {
-    OperateGearbox = group(QStringLiteral("OperateGearbox"), QStringLiteral("Operate Gearbox"), this);
+    OperateGearbox =
+        group(QStringLiteral("OperateGearbox"), QStringLiteral("Operate Gearbox"), this);
     auto* grid = new QGridLayout(OperateGearbox);
-    TestUpshift = pushButton(QStringLiteral("TestUpshift"), QStringLiteral("UpShift"), OperateGearbox);
-    TestDownshift = pushButton(QStringLiteral("TestDownshift"), QStringLiteral("DownShift"), OperateGearbox);
-    TestNeutralShift = pushButton(QStringLiteral("TestNeutralShift"), QStringLiteral("Neutral"), OperateGearbox);
-    ResetGearbox = pushButton(QStringLiteral("ResetGearbox"), QStringLiteral("Reset Controller"), OperateGearbox);
+    TestUpshift =
+        pushButton(QStringLiteral("TestUpshift"), QStringLiteral("UpShift"), OperateGearbox);
+    TestDownshift =
+        pushButton(QStringLiteral("TestDownshift"), QStringLiteral("DownShift"), OperateGearbox);
+    TestNeutralShift =
+        pushButton(QStringLiteral("TestNeutralShift"), QStringLiteral("Neutral"), OperateGearbox);
+    ResetGearbox = pushButton(QStringLiteral("ResetGearbox"), QStringLiteral("Reset Controller"),
+                              OperateGearbox);
     UpShiftLight = new IndicatorLight(QStringLiteral("UpShiftLight"), OperateGearbox);
     DownShiftLight = new IndicatorLight(QStringLiteral("DownShiftLight"), OperateGearbox);
     NeutralLight = new IndicatorLight(QStringLiteral("NeutralLight"), OperateGearbox);
@@ -188,7 +198,8 @@ QWidget* GearboxControl::buildTestModeGroup()
     grid->addWidget(EnableDisable, 0, 0, 1, 4);
     int i = 0;
     for (const gearbox::TestOutput& output : gearbox::testOutputs()) {
-        QPushButton* b = pushButton(QLatin1String(output.control), QLatin1String(output.caption), box);
+        QPushButton* b =
+            pushButton(QLatin1String(output.control), QLatin1String(output.caption), box);
         outputButtons_.insert(QLatin1String(output.control), b);
         const int row = 1 + i / 2;
         const int column = (i % 2) * 2;
@@ -220,12 +231,14 @@ QWidget* GearboxControl::buildGeneralGroup()
     layout->addWidget(SaveFile, 1, 1);
     layout->addWidget(DataLogger, 2, 1);
 
-    QGroupBox* compressor = group(QStringLiteral("CompressorFrame"), QStringLiteral("Compressor Control"), box);
+    QGroupBox* compressor =
+        group(QStringLiteral("CompressorFrame"), QStringLiteral("Compressor Control"), box);
     auto* grid = new QGridLayout(compressor);
     for (const char* name : {"OnPressure", "OffPressure"}) {
         const gearbox::NumberParameter& p = gearbox::numberParameter(QLatin1String(name));
         const int row = grid->rowCount();
-        addBoxRow(grid, row, caption(QLatin1String(name) + QStringLiteral("Label"), QLatin1String(p.caption)),
+        addBoxRow(grid, row,
+                  caption(QLatin1String(name) + QStringLiteral("Label"), QLatin1String(p.caption)),
                   numberBox(QLatin1String(name)), QLatin1String(p.unit));
     }
     Calibrate = pushButton(QStringLiteral("Calibrate"), QStringLiteral("Calibrate"), compressor);
@@ -236,12 +249,15 @@ QWidget* GearboxControl::buildGeneralGroup()
 
 QWidget* GearboxControl::buildRamGroup()
 {
-    QGroupBox* box = group(QStringLiteral("RamFrame"), QStringLiteral("Ram Position Configuration"), this);
+    QGroupBox* box =
+        group(QStringLiteral("RamFrame"), QStringLiteral("Ram Position Configuration"), this);
     auto* layout = new QGridLayout(box);
     Label14 = caption(QStringLiteral("Label14"), QStringLiteral("Ram Window"));
     addBoxRow(layout, 0, Label14, numberBox(QStringLiteral("RamWindow")), QString());
-    addBoxRow(layout, 1, caption(QStringLiteral("PercentEngagedLabel"), QStringLiteral("Pecentage Engagement")),
-              numberBox(QStringLiteral("PercentEngaged")), QStringLiteral("%"));
+    addBoxRow(
+        layout, 1,
+        caption(QStringLiteral("PercentEngagedLabel"), QStringLiteral("Pecentage Engagement")),
+        numberBox(QStringLiteral("PercentEngaged")), QStringLiteral("%"));
 
     const auto shiftGroup = [this, box](const QString& name, const QString& title,
                                         std::initializer_list<const char*> controls) {
@@ -255,27 +271,33 @@ QWidget* GearboxControl::buildRamGroup()
                 set = pushButton(QLatin1String(p.setButton), QStringLiteral("Set"), frame);
                 setButtons_.insert(QLatin1String(control), set);
             }
-            addBoxRow(grid, row++, caption(QLatin1String(control) + QStringLiteral("Label"), QLatin1String(p.caption)),
-                      numberBox(QLatin1String(control)), QLatin1String(p.unit), set);
+            addBoxRow(
+                grid, row++,
+                caption(QLatin1String(control) + QStringLiteral("Label"), QLatin1String(p.caption)),
+                numberBox(QLatin1String(control)), QLatin1String(p.unit), set);
         }
         return frame;
     };
     Frame6 = shiftGroup(QStringLiteral("Frame6"), QStringLiteral("Upshift"),
                         {"UpshiftTimeout", "FullyEngagedUpshift", "Dog2DogUpshift", "PlayUpshift"});
-    Frame7 = shiftGroup(QStringLiteral("Frame7"), QStringLiteral("Downshift"),
-                        {"DownshiftTimeout", "FullyEngagedDownshift", "Dog2DogDownshift", "PlayDownshift"});
+    Frame7 = shiftGroup(
+        QStringLiteral("Frame7"), QStringLiteral("Downshift"),
+        {"DownshiftTimeout", "FullyEngagedDownshift", "Dog2DogDownshift", "PlayDownshift"});
     layout->addWidget(Frame6, 2, 0, 1, 4);
     layout->addWidget(Frame7, 3, 0, 1, 4);
 
-    QGroupBox* neutral = group(QStringLiteral("NeutralFrame"), QStringLiteral("Neutral Pulsing Settings"), box);
+    QGroupBox* neutral =
+        group(QStringLiteral("NeutralFrame"), QStringLiteral("Neutral Pulsing Settings"), box);
     auto* grid = new QGridLayout(neutral);
     grid->addWidget(new QLabel(QStringLiteral("Up"), neutral), 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("Down"), neutral), 0, 2);
-    grid->addWidget(caption(QStringLiteral("NeutralOnLabel"), QStringLiteral("Ram On Pulse Width")), 1, 0);
+    grid->addWidget(caption(QStringLiteral("NeutralOnLabel"), QStringLiteral("Ram On Pulse Width")),
+                    1, 0);
     grid->addWidget(numberBox(QStringLiteral("NeutralNudgeUpOnPulse")), 1, 1);
     grid->addWidget(numberBox(QStringLiteral("NeutralNudgeDownOnPulse")), 1, 2);
     grid->addWidget(new QLabel(QStringLiteral("mS"), neutral), 1, 3);
-    grid->addWidget(caption(QStringLiteral("NeutralOffLabel"), QStringLiteral("Ram Off Pulse Width")), 2, 0);
+    grid->addWidget(
+        caption(QStringLiteral("NeutralOffLabel"), QStringLiteral("Ram Off Pulse Width")), 2, 0);
     grid->addWidget(numberBox(QStringLiteral("NeutralNudgeUpOffPulse")), 2, 1);
     grid->addWidget(numberBox(QStringLiteral("NeutralNudgeDownOffPulse")), 2, 2);
     grid->addWidget(new QLabel(QStringLiteral("mS"), neutral), 2, 3);
@@ -285,14 +307,17 @@ QWidget* GearboxControl::buildRamGroup()
 
 QWidget* GearboxControl::buildThrottleGroup()
 {
-    QGroupBox* box =
-        group(QStringLiteral("ThrottleFrame"), QStringLiteral("Throttle Blip/Rev Limit/Wait Disengage"), this);
+    QGroupBox* box = group(QStringLiteral("ThrottleFrame"),
+                           QStringLiteral("Throttle Blip/Rev Limit/Wait Disengage"), this);
     auto* grid = new QGridLayout(box);
     int row = 0;
-    for (const char* control : {"WaitDisengage", "MaxThrotBlip", "MinBlipRPM", "ThrotBlipTime", "Dog2DogPulse"}) {
+    for (const char* control :
+         {"WaitDisengage", "MaxThrotBlip", "MinBlipRPM", "ThrotBlipTime", "Dog2DogPulse"}) {
         const gearbox::NumberParameter& p = gearbox::numberParameter(QLatin1String(control));
-        addBoxRow(grid, row++, caption(QLatin1String(control) + QStringLiteral("Label"), QLatin1String(p.caption)),
-                  numberBox(QLatin1String(control)), QLatin1String(p.unit));
+        addBoxRow(
+            grid, row++,
+            caption(QLatin1String(control) + QStringLiteral("Label"), QLatin1String(p.caption)),
+            numberBox(QLatin1String(control)), QLatin1String(p.unit));
     }
     ThrotCal = pushButton(QStringLiteral("ThrotCal"), QStringLiteral("Throttle"), box);
     grid->addWidget(ThrotCal, row, 0);
@@ -301,14 +326,16 @@ QWidget* GearboxControl::buildThrottleGroup()
 
 QWidget* GearboxControl::buildBarrelGroup()
 {
-    BarrelFrame = group(QStringLiteral("BarrelFrame"), QStringLiteral("Barrel Position Configuration"), this);
+    BarrelFrame =
+        group(QStringLiteral("BarrelFrame"), QStringLiteral("Barrel Position Configuration"), this);
     auto* layout = new QVBoxLayout(BarrelFrame);
     auto* top = new QGridLayout;
     MaxGearsLabel = caption(QStringLiteral("MaxGearsLabel"), QStringLiteral("Maximum Gears"));
     addBoxRow(top, 0, MaxGearsLabel, numberBox(QStringLiteral("MaxGears")), QString());
     Label21 = caption(QStringLiteral("Label21"), QStringLiteral("Barrel Window"));
     addBoxRow(top, 1, Label21, numberBox(QStringLiteral("BarrelWindow")), QString());
-    addBoxRow(top, 2, caption(QStringLiteral("MaxDownRPMLabel"), QStringLiteral("Max Downshift RPM")),
+    addBoxRow(top, 2,
+              caption(QStringLiteral("MaxDownRPMLabel"), QStringLiteral("Max Downshift RPM")),
               numberBox(QStringLiteral("MaxDownRPM")), QString());
     layout->addLayout(top);
 
@@ -329,40 +356,47 @@ QWidget* GearboxControl::buildBarrelGroup()
         const auto rowBox = [this](const QString& name) {
             auto* box = new QLineEdit(this);
             box->setObjectName(name);
-            box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 12);
+            box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("00000")) +
+                                 12);
             box->setAlignment(Qt::AlignRight);
             box->installEventFilter(this);
             return box;
         };
         BarrelGear[static_cast<size_t>(i)] = rowBox(QStringLiteral("BarrelGear_%1").arg(i));
         RamGear[static_cast<size_t>(i)] = rowBox(QStringLiteral("RamGear_%1").arg(i));
-        SetGear[static_cast<size_t>(i)] = pushButton(QStringLiteral("SetGear_%1").arg(i), QStringLiteral("Set"), this);
+        SetGear[static_cast<size_t>(i)] =
+            pushButton(QStringLiteral("SetGear_%1").arg(i), QStringLiteral("Set"), this);
         rows->addWidget(label, i + 1, 0);
         rows->addWidget(BarrelGear[static_cast<size_t>(i)], i + 1, 1);
         rows->addWidget(RamGear[static_cast<size_t>(i)], i + 1, 2);
         rows->addWidget(SetGear[static_cast<size_t>(i)], i + 1, 3);
     }
     layout->addLayout(rows);
-    GearPattern = pushButton(QStringLiteral("GearPattern"), QStringLiteral("Gear Pattern"), BarrelFrame);
+    GearPattern =
+        pushButton(QStringLiteral("GearPattern"), QStringLiteral("Gear Pattern"), BarrelFrame);
     layout->addWidget(GearPattern, 0, Qt::AlignLeft);
 
-    QGroupBox* autoShift = group(QStringLiteral("AutoShiftFrame"), QStringLiteral("Autoshift Settings"), BarrelFrame);
+    QGroupBox* autoShift =
+        group(QStringLiteral("AutoShiftFrame"), QStringLiteral("Autoshift Settings"), BarrelFrame);
     auto* autoGrid = new QGridLayout(autoShift);
     AutoShiftOption = new QComboBox(autoShift);
     AutoShiftOption->setObjectName(QStringLiteral("AutoShiftOption"));
     AutoShiftOption->installEventFilter(this);
     autoGrid->addWidget(caption(QStringLiteral("AutoShiftLabel"), QStringLiteral("Mode")), 0, 0);
     autoGrid->addWidget(AutoShiftOption, 0, 1, 1, 2);
-    addBoxRow(autoGrid, 1, caption(QStringLiteral("MaxAutoUpshiftLabel"), QStringLiteral("Auto Upshift RPM")),
+    addBoxRow(autoGrid, 1,
+              caption(QStringLiteral("MaxAutoUpshiftLabel"), QStringLiteral("Auto Upshift RPM")),
               numberBox(QStringLiteral("MaxAutoUpshift")), QString());
     layout->addWidget(autoShift);
 
-    QGroupBox* match = group(QStringLiteral("RPMMatchFrame"), QStringLiteral("Upshift RPM Match Mode"), BarrelFrame);
+    QGroupBox* match = group(QStringLiteral("RPMMatchFrame"),
+                             QStringLiteral("Upshift RPM Match Mode"), BarrelFrame);
     auto* matchGrid = new QGridLayout(match);
     RPMMatchMode = new QCheckBox(QStringLiteral("Enable"), match);
     RPMMatchMode->setObjectName(QStringLiteral("RPMMatchMode"));
     matchGrid->addWidget(RPMMatchMode, 0, 0, 1, 3);
-    addBoxRow(matchGrid, 1, caption(QStringLiteral("RPMMatchPercentLabel"), QStringLiteral("Percentage Match:")),
+    addBoxRow(matchGrid, 1,
+              caption(QStringLiteral("RPMMatchPercentLabel"), QStringLiteral("Percentage Match:")),
               numberBox(QStringLiteral("RPMMatchPercent")), QStringLiteral("%"));
     layout->addWidget(match);
     return BarrelFrame;
@@ -391,7 +425,8 @@ void GearboxControl::connectControls()
         connect(it.value(), &QPushButton::clicked, this, [this, &p] { SetRamPosition_Click(p); });
     }
     for (int i = 0; i < gearbox::kGearRows; ++i)
-        connect(SetGear[static_cast<size_t>(i)], &QPushButton::clicked, this, [this, i] { SetGear_Click(i); });
+        connect(SetGear[static_cast<size_t>(i)], &QPushButton::clicked, this,
+                [this, i] { SetGear_Click(i); });
     connect(SwapPaddles, &QCheckBox::clicked, this,
             [this] { switchClicked(SwapPaddles, G.PaddlesSwapped, cmd::wp); });
     connect(BrakeFromNeutral, &QCheckBox::clicked, this,
@@ -401,8 +436,14 @@ void GearboxControl::connectControls()
             &GearboxControl::AutoShiftOption_Click);
 }
 
-IndicatorLight* GearboxControl::light(const QString& name) const { return outputLights_.value(name); }
+IndicatorLight* GearboxControl::light(const QString& name) const
+{
+    return outputLights_.value(name);
+}
 
-QPushButton* GearboxControl::button(const QString& name) const { return outputButtons_.value(name); }
+QPushButton* GearboxControl::button(const QString& name) const
+{
+    return outputButtons_.value(name);
+}
 
 } // namespace vx

@@ -26,7 +26,13 @@ private:
     QColor fill_;
 };
 
-inline QColor greenLight() { return QColor(0, 255, 0); }
-inline QColor redLight() { return QColor(255, 0, 0); }
+inline QColor greenLight()
+{
+    return QColor(0, 255, 0);
+}
+inline QColor redLight()
+{
+    return QColor(255, 0, 0);
+}
 
 } // namespace vx::gearbox

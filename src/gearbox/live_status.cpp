@@ -14,10 +14,19 @@ struct BatchCommand
 };
 
 constexpr BatchCommand kBatch[] = {
-    {"rp", 4, 0}, {"sy", 4, 0}, {"th", 2, 0}, {"rh", 6, 0},
-    {"bs", 2, 0}, {"rs", 2, 0}, {"gn", 2, 0}, {"up", 2, 0},
-    {"dp", 2, 0}, {"nb", 2, 0}, {"bp", 2, kFirmwareWithShiftTime},
-    {"st", 2, kFirmwareWithShiftTime}, {"ap", 2, kFirmwareWithShiftTime},
+    {"rp", 4, 0},
+    {"sy", 4, 0},
+    {"th", 2, 0},
+    {"rh", 6, 0},
+    {"bs", 2, 0},
+    {"rs", 2, 0},
+    {"gn", 2, 0},
+    {"up", 2, 0},
+    {"dp", 2, 0},
+    {"nb", 2, 0},
+    {"bp", 2, kFirmwareWithShiftTime},
+    {"st", 2, kFirmwareWithShiftTime},
+    {"ap", 2, kFirmwareWithShiftTime},
     {"mm", 2, kFirmwareWithManualMode},
 };
 
@@ -34,7 +43,10 @@ int digitsOf(const QString& mnemonic)
 constexpr int kEchoLength = 4;
 constexpr int kFramingLength = 5;
 
-QString formatRpm(qint64 rpm) { return rpm == 0 ? QString() : QString::number(rpm); }
+QString formatRpm(qint64 rpm)
+{
+    return rpm == 0 ? QString() : QString::number(rpm);
+}
 
 Indicator indicatorOf(const QString& answer)
 {
@@ -83,7 +95,10 @@ std::optional<QString> field(const QString& reply, const QString& mnemonic, int 
     return reply.mid(start, digits);
 }
 
-QString signedCaption(qint64 value) { return QLatin1Char(' ') + QString::number(value); }
+QString signedCaption(qint64 value)
+{
+    return QLatin1Char(' ') + QString::number(value);
+}
 
 QString revCounterRpm(const QString& rpField, int cylinderCount)
 {
@@ -159,8 +174,9 @@ StatusView decodeStatus(const QString& reply, const StatusBatch& batch, int trig
         const char* mnemonic;
         Indicator StatusView::*indicator;
     };
-    for (const Light& light : {Light{"up", &StatusView::upShift}, Light{"dp", &StatusView::downShift},
-                               Light{"nb", &StatusView::neutral}, Light{"bp", &StatusView::brakePedal}}) {
+    for (const Light& light :
+         {Light{"up", &StatusView::upShift}, Light{"dp", &StatusView::downShift},
+          Light{"nb", &StatusView::neutral}, Light{"bp", &StatusView::brakePedal}}) {
         if (!inBatch(light.mnemonic))
             continue;
         const auto answer = get(light.mnemonic);

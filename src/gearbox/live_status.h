@@ -30,8 +30,19 @@ bool isComplete(const QString& reply, const StatusBatch& batch);
 // is not there or its answer has not fully arrived.
 std::optional<QString> field(const QString& reply, const QString& mnemonic, int digits);
 
-enum class Indicator { Unchanged, Off, On };
-enum class ManualModeView { Unchanged, Hidden, Off, On };
+enum class Indicator
+{
+    Unchanged,
+    Off,
+    On
+};
+enum class ManualModeView
+{
+    Unchanged,
+    Hidden,
+    Off,
+    On
+};
 
 // What one complete answer changes on the display. A display without a value keeps what it
 // showed: decoding stops at the first field of the batch that is missing.

@@ -10,8 +10,8 @@ namespace vx::gearbox {
 // What the plus and minus keys of a box may do and how many characters it takes.
 struct KeyRule
 {
-    int max;    // plus works only below this
-    int min;    // minus works only above this
+    int max; // plus works only below this
+    int min; // minus works only above this
     int step;
     int length; // characters the box takes
 };
@@ -21,17 +21,23 @@ inline constexpr char16_t kEnterKey = 13;
 
 struct KeyDecision
 {
-    bool discard = false;          // the key does not reach the box
-    std::optional<QString> text;   // the box's new text
-    bool commit = false;           // the key asks for the value to be sent
+    bool discard = false;        // the key does not reach the box
+    std::optional<QString> text; // the box's new text
+    bool commit = false;         // the key asks for the value to be sent
 };
 
 // A key typed into a numeric box. replacedLength counts the selected characters the key would
 // replace, so that a full box can still be typed over once its text is selected.
-KeyDecision filterNumberKey(QChar key, const QString& text, int replacedLength, const KeyRule& rule);
+KeyDecision filterNumberKey(QChar key, const QString& text, int replacedLength,
+                            const KeyRule& rule);
 
 // Why a typed value was refused.
-enum class EntryError { None, Invalid, OutOfRange };
+enum class EntryError
+{
+    None,
+    Invalid,
+    OutOfRange
+};
 
 struct Entry
 {

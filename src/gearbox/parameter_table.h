@@ -12,17 +12,17 @@ namespace vx::gearbox {
 // sends value / show as at least width hexadecimal digits before the mnemonic.
 struct NumberParameter
 {
-    const char* control;   // the box's name
-    const char* caption;   // the caption beside it
-    const char* unit;      // a caption after it ("mS", "%", "psi"), or empty
-    int command;           // index into CommandTable
+    const char* control; // the box's name
+    const char* caption; // the caption beside it
+    const char* unit;    // a caption after it ("mS", "%", "psi"), or empty
+    int command;         // index into CommandTable
     int readDigits;
     int show;
     int min;
     int max;
-    int length;            // characters a commit accepts
-    int width;             // least digits sent
-    int step;              // plus and minus keys
+    int length; // characters a commit accepts
+    int width;  // least digits sent
+    int step;   // plus and minus keys
     int stepMin;
     int stepMax;
     int keyLength;         // characters the key filter admits

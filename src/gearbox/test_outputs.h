@@ -12,7 +12,7 @@ struct TestOutput
 {
     const char* control;
     const char* caption;
-    int command; // index into CommandTable
+    int command;       // index into CommandTable
     const char* light; // empty for an output without one
     QStringList disables;
     QStringList resetsLights;

@@ -54,13 +54,25 @@ bool GearboxFixture::openAndConnect()
     return true;
 }
 
-QString GearboxFixture::status() const { return label(QStringLiteral("Status"))->text(); }
+QString GearboxFixture::status() const
+{
+    return label(QStringLiteral("Status"))->text();
+}
 
-QLineEdit* GearboxFixture::box(const QString& name) const { return child<QLineEdit>(name); }
+QLineEdit* GearboxFixture::box(const QString& name) const
+{
+    return child<QLineEdit>(name);
+}
 
-QPushButton* GearboxFixture::button(const QString& name) const { return child<QPushButton>(name); }
+QPushButton* GearboxFixture::button(const QString& name) const
+{
+    return child<QPushButton>(name);
+}
 
-QLabel* GearboxFixture::label(const QString& name) const { return child<QLabel>(name); }
+QLabel* GearboxFixture::label(const QString& name) const
+{
+    return child<QLabel>(name);
+}
 
 bool isStatusRead(const QByteArray& line)
 {

@@ -48,7 +48,10 @@ public:
     bool waitRunning(int boundMs = kConnectBoundMs);
 
     QString status() const;
-    template<typename T> T* child(const QString& name) const { return workspace->findChild<T*>(name); }
+    template <typename T> T* child(const QString& name) const
+    {
+        return workspace->findChild<T*>(name);
+    }
     QLineEdit* box(const QString& name) const;
     QPushButton* button(const QString& name) const;
     QLabel* label(const QString& name) const;

@@ -104,13 +104,14 @@ void TestGearboxConnect::refusesAtTheVersion_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("title");
     QTest::addColumn<int>("icon");
-    QTest::newRow("illegal") << QByteArray("V2.3-8") << true << kNotVantorex << QString(kProgramTitle)
-                             << int(Icon::None);
-    QTest::newRow("short answer") << QByteArray("V2") << false << kNotVantorex << QString(kProgramTitle)
-                                  << int(Icon::None);
-    QTest::newRow("too old") << QByteArray("V1.99-99") << false
-                             << QStringLiteral("ECU firmware V1.99-99 is too old, requires a minimum of V2.0.0")
-                             << QStringLiteral("Error") << int(Icon::Critical);
+    QTest::newRow("illegal") << QByteArray("V2.3-8") << true << kNotVantorex
+                             << QString(kProgramTitle) << int(Icon::None);
+    QTest::newRow("short answer") << QByteArray("V2") << false << kNotVantorex
+                                  << QString(kProgramTitle) << int(Icon::None);
+    QTest::newRow("too old")
+        << QByteArray("V1.99-99") << false
+        << QStringLiteral("ECU firmware V1.99-99 is too old, requires a minimum of V2.0.0")
+        << QStringLiteral("Error") << int(Icon::Critical);
 }
 
 void TestGearboxConnect::refusesAtTheVersion()
@@ -161,16 +162,19 @@ void TestGearboxConnect::triggerTypes_data()
     const QString question = QStringLiteral(
         "ECU and PC have different trigger types\rECU = Multitooth 36-1-1-1-1\rPC = Yamaha R1\r"
         "Change trigger type in the ECU?");
-    QTest::newRow("same") << 0 << 2 << 2 << int(Answer::No) << true << QStringList() << QByteArrayList() << 2;
-    QTest::newRow("controller wins") << 1 << 2 << 4 << int(Answer::No) << true << QStringList()
-                                     << QByteArrayList() << 4;
-    QTest::newRow("refused") << 0 << 2 << 4 << int(Answer::No) << false
-                             << QStringList{question, "Use Setup to change the PC's trigger type to match the "
-                                                      "ECU (Multitooth 36-1-1-1-1)"}
-                             << QByteArrayList() << 2;
+    QTest::newRow("same") << 0 << 2 << 2 << int(Answer::No) << true << QStringList()
+                          << QByteArrayList() << 2;
+    QTest::newRow("controller wins")
+        << 1 << 2 << 4 << int(Answer::No) << true << QStringList() << QByteArrayList() << 4;
+    QTest::newRow("refused")
+        << 0 << 2 << 4 << int(Answer::No) << false
+        << QStringList{question, "Use Setup to change the PC's trigger type to match the "
+                                 "ECU (Multitooth 36-1-1-1-1)"}
+        << QByteArrayList() << 2;
     QTest::newRow("changed") << 0 << 2 << 4 << int(Answer::Yes) << false
-                             << QStringList{question, "The ECU will have now restarted in Yamaha R1 trigger "
-                                                      "mode. Please re-connect to the ECU"}
+                             << QStringList{question,
+                                            "The ECU will have now restarted in Yamaha R1 trigger "
+                                            "mode. Please re-connect to the ECU"}
                              << QByteArrayList{"02ty", "00000000ch"} << 2;
 }
 
@@ -265,7 +269,8 @@ void TestGearboxConnect::vanishedPortReconnects()
     fx->gcu.unplug();
     QTRY_COMPARE_WITH_TIMEOUT(G.ControllerConnected, 0, 3000);
     QVERIFY(fx->waitRunning());
-    QCOMPARE(fx->env->prompts.texts(), QStringList{"COM2 is not available, please select a new COM port"});
+    QCOMPARE(fx->env->prompts.texts(),
+             QStringList{"COM2 is not available, please select a new COM port"});
 }
 
 void TestGearboxConnect::portOpenErrorCancelCloses()
@@ -274,7 +279,8 @@ void TestGearboxConnect::portOpenErrorCancelCloses()
     fx->env->prompts.answer(Answer::Cancel);
     fx->open();
     QTRY_VERIFY_WITH_TIMEOUT(fx->workspace.isNull(), 5000);
-    QCOMPARE(fx->env->prompts.texts(), QStringList{"COM7 is not available, please select a new COM port"});
+    QCOMPARE(fx->env->prompts.texts(),
+             QStringList{"COM7 is not available, please select a new COM port"});
     const Message& shown = fx->env->prompts.messages.first();
     QCOMPARE(shown.title, QStringLiteral("Port open error"));
     QCOMPARE(shown.buttons, Buttons::OkCancel);

@@ -14,8 +14,9 @@ using vx::test::GearboxFixture;
 
 namespace {
 
-const QString kLoadQuestion = QStringLiteral(
-    "Loading this file will overwrite ALL\rgearbox parameters in the GCU\r\rAre you sure you want to do this?");
+const QString kLoadQuestion =
+    QStringLiteral("Loading this file will overwrite ALL\rgearbox parameters in the GCU\r\rAre you "
+                   "sure you want to do this?");
 const QString kNewerQuestion =
     QStringLiteral("This file is in a newer format\r\rDo you want to atttempt to load it anyway?");
 const QString kLoadError = QStringLiteral("Error loading gearbox config file");
@@ -30,7 +31,10 @@ QList<QByteArray> fileLines(const QString& path)
     return lines;
 }
 
-QByteArray joined(const QList<QByteArray>& lines) { return lines.join("\r\n") + "\r\n"; }
+QByteArray joined(const QList<QByteArray>& lines)
+{
+    return lines.join("\r\n") + "\r\n";
+}
 
 } // namespace
 
@@ -80,14 +84,15 @@ void TestGearboxFile::savesEveryLine()
     QCOMPARE(fx->env->prompts.fileRequests.first().initialPath.endsWith("GearboxParams"), true);
     const QList<QByteArray> lines = fileLines(path);
     QCOMPARE(lines.size(), 57);
-    QCOMPARE(lines.mid(0, 5), (QList<QByteArray>{"\"File Version\"", "1", "\"Gearbox Parameters\"", "#TRUE#", "6"}));
-    QCOMPARE(lines.at(5), QByteArray("48"));   // neutral barrel position
-    QCOMPARE(lines.at(15), QByteArray("17"));  // reverse barrel position
-    QCOMPARE(lines.at(21), QByteArray("68"));  // ram position of 5th
-    QCOMPARE(lines.at(27), QByteArray("2"));   // gear pattern
-    QCOMPARE(lines.at(34), QByteArray("200")); // fixed line
+    QCOMPARE(lines.mid(0, 5),
+             (QList<QByteArray>{"\"File Version\"", "1", "\"Gearbox Parameters\"", "#TRUE#", "6"}));
+    QCOMPARE(lines.at(5), QByteArray("48"));    // neutral barrel position
+    QCOMPARE(lines.at(15), QByteArray("17"));   // reverse barrel position
+    QCOMPARE(lines.at(21), QByteArray("68"));   // ram position of 5th
+    QCOMPARE(lines.at(27), QByteArray("2"));    // gear pattern
+    QCOMPARE(lines.at(34), QByteArray("200"));  // fixed line
     QCOMPARE(lines.at(41), QByteArray("1250")); // upshift timeout in milliseconds
-    QCOMPARE(lines.at(54), QByteArray("3"));   // autoshift mode
+    QCOMPARE(lines.at(54), QByteArray("3"));    // autoshift mode
     QCOMPARE(lines.at(56), QByteArray("#FALSE#"));
     QVERIFY(test::readFile(path).contains("\r\n"));
     QVERIFY(fx->env->prompts.messages.isEmpty());
@@ -100,11 +105,12 @@ void TestGearboxFile::saveNames_data()
     QTest::addColumn<QString>("written");
     QTest::newRow("extension added") << QStringList{"test"} << QStringList() << "test.gbx";
     QTest::newRow("upper-case extension") << QStringList{"CAR.GBX"} << QStringList() << "CAR.GBX";
-    QTest::newRow("other extension") << QStringList{"test.txt", "test"}
-                                     << QStringList{"Invalid file extention, must be .gbx"} << "test.gbx";
-    QTest::newRow("26 characters") << QStringList{QString(26, 'a'), QString(25, 'a')}
-                                   << QStringList{"Filename too long, maximum of 25 characters"}
-                                   << QString(25, 'a') + ".gbx";
+    QTest::newRow("other extension")
+        << QStringList{"test.txt", "test"} << QStringList{"Invalid file extention, must be .gbx"}
+        << "test.gbx";
+    QTest::newRow("26 characters")
+        << QStringList{QString(26, 'a'), QString(25, 'a')}
+        << QStringList{"Filename too long, maximum of 25 characters"} << QString(25, 'a') + ".gbx";
 }
 
 void TestGearboxFile::saveNames()
@@ -150,11 +156,11 @@ void TestGearboxFile::loadSendsEveryValueAndReadsBack()
     QVERIFY(fx->openAndConnect());
     const QString path = savedFile("round");
     QList<QByteArray> lines = fileLines(path);
-    lines[3] = "#TRUE#";  // swap paddles
-    lines[4] = "7";       // maximum gears
-    lines[15] = "33";     // reverse barrel position
-    lines[41] = "1000";   // upshift timeout
-    lines[29] = "9000";   // maximum downshift speed
+    lines[3] = "#TRUE#"; // swap paddles
+    lines[4] = "7";      // maximum gears
+    lines[15] = "33";    // reverse barrel position
+    lines[41] = "1000";  // upshift timeout
+    lines[29] = "9000";  // maximum downshift speed
     test::writeFile(path, joined(lines));
     // The controller still holds other values: the window shows what it reads back.
     fx->gcu.settings().setValue("bw", 9);
@@ -195,7 +201,7 @@ void TestGearboxFile::version2DividesPositions()
     lines[1] = "2";
     for (int i = 5; i <= 26; ++i)
         lines[i] = "160";
-    lines[28] = "160"; // barrel window
+    lines[28] = "160";  // barrel window
     lines[31] = "1600"; // play upshift
     test::writeFile(path, joined(lines));
     fx->env->prompts.chooseFile(path);
@@ -214,12 +220,13 @@ void TestGearboxFile::version2DividesPositions()
 
 void TestGearboxFile::refusedFiles_data()
 {
-    QTest::addColumn<int>("line");      // 0-based line to change, -1 to cut the file
+    QTest::addColumn<int>("line"); // 0-based line to change, -1 to cut the file
     QTest::addColumn<QByteArray>("value");
-    QTest::addColumn<int>("keep");      // lines kept when cutting
+    QTest::addColumn<int>("keep"); // lines kept when cutting
     QTest::addColumn<QStringList>("messages");
-    QTest::newRow("wrong heading") << 2 << QByteArray("\"Cam Table\"") << 0
-                                   << QStringList{"File is not a Gearbox parameter file", kLoadError};
+    QTest::newRow("wrong heading")
+        << 2 << QByteArray("\"Cam Table\"") << 0
+        << QStringList{"File is not a Gearbox parameter file", kLoadError};
     QTest::newRow("version 3") << 1 << QByteArray("3") << 0
                                << QStringList{"File Version not supported", kLoadError};
     QTest::newRow("no version") << 0 << QByteArray("\"Gearbox\"") << 0
@@ -229,7 +236,8 @@ void TestGearboxFile::refusedFiles_data()
     QTest::newRow("not a number") << 30 << QByteArray("fast") << 0 << QStringList{kLoadError};
     QTest::newRow("empty value") << 9 << QByteArray("") << 0 << QStringList{kLoadError};
     QTest::newRow("out of range") << 41 << QByteArray("2560") << 0 << QStringList{kLoadError};
-    QTest::newRow("gear position out of range") << 7 << QByteArray("256") << 0 << QStringList{kLoadError};
+    QTest::newRow("gear position out of range")
+        << 7 << QByteArray("256") << 0 << QStringList{kLoadError};
     QTest::newRow("maximum gears 1") << 4 << QByteArray("1") << 0 << QStringList{kLoadError};
     QTest::newRow("negative") << 50 << QByteArray("-1") << 0 << QStringList{kLoadError};
 }

@@ -17,7 +17,8 @@ QByteArrayList batchLines(const QByteArrayList& received)
 {
     const qsizetype start = received.lastIndexOf("rp");
     QByteArrayList lines;
-    for (qsizetype i = start; i >= 0 && i < received.size() && test::isStatusRead(received.at(i)); ++i)
+    for (qsizetype i = start; i >= 0 && i < received.size() && test::isStatusRead(received.at(i));
+         ++i)
         lines.append(received.at(i));
     return lines;
 }
@@ -52,8 +53,10 @@ void TestGearboxLive::batchFollowsTheFirmware_data()
     QTest::addColumn<bool>("manualShown");
     const QByteArrayList ten{"rp", "sy", "th", "rh", "bs", "rs", "gn", "up", "dp", "nb"};
     QTest::newRow("20305") << QByteArray("V2.3-5") << ten << false;
-    QTest::newRow("20306") << QByteArray("V2.3-6") << ten + QByteArrayList{"bp", "st", "ap"} << false;
-    QTest::newRow("20308") << QByteArray("V2.3-8") << ten + QByteArrayList{"bp", "st", "ap", "mm"} << true;
+    QTest::newRow("20306") << QByteArray("V2.3-6") << ten + QByteArrayList{"bp", "st", "ap"}
+                           << false;
+    QTest::newRow("20308") << QByteArray("V2.3-8") << ten + QByteArrayList{"bp", "st", "ap", "mm"}
+                           << true;
 }
 
 void TestGearboxLive::batchFollowsTheFirmware()
@@ -101,7 +104,9 @@ void TestGearboxLive::showsEveryField()
     QCOMPARE(fx->label("RamSensor")->text(), QStringLiteral(" 65"));
     QCOMPARE(fx->label("LastShiftTime")->text(), QStringLiteral(" 40"));
     QCOMPARE(fx->label("CurrAirPress")->text(), QStringLiteral(" 120"));
-    const auto fill = [this](const char* name) { return fx->child<gearbox::IndicatorLight>(name)->fill(); };
+    const auto fill = [this](const char* name) {
+        return fx->child<gearbox::IndicatorLight>(name)->fill();
+    };
     const QColor face = fx->workspace->palette().color(QPalette::Button);
     QCOMPARE(fill("UpShiftLight"), kGreen);
     QCOMPARE(fill("DownShiftLight"), face);

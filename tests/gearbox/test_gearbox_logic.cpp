@@ -59,11 +59,16 @@ void TestGearboxLogic::firmwareVersion_data()
     QTest::addColumn<QString>("reply");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("number");
-    QTest::newRow("V2.3-6") << "ve\r\nV2.3-6\r\n*" << "V2.3-6" << 20306;
-    QTest::newRow("V2.03-08") << "ve\r\nV2.03-08\r\n*" << "V2.03-08" << 20308;
-    QTest::newRow("X") << "ve\r\nX2.1-0\r\n*" << "X2.1-0" << 20100;
-    QTest::newRow("V1.99-99") << "ve\r\nV1.99-99\r\n*" << "V1.99-99" << 19999;
-    QTest::newRow("no build") << "ve\r\nV3.1\r\n*" << "V3.1" << 30100;
+    QTest::newRow("V2.3-6") << "ve\r\nV2.3-6\r\n*"
+                            << "V2.3-6" << 20306;
+    QTest::newRow("V2.03-08") << "ve\r\nV2.03-08\r\n*"
+                              << "V2.03-08" << 20308;
+    QTest::newRow("X") << "ve\r\nX2.1-0\r\n*"
+                       << "X2.1-0" << 20100;
+    QTest::newRow("V1.99-99") << "ve\r\nV1.99-99\r\n*"
+                              << "V1.99-99" << 19999;
+    QTest::newRow("no build") << "ve\r\nV3.1\r\n*"
+                              << "V3.1" << 30100;
 }
 
 void TestGearboxLogic::firmwareVersion()
@@ -121,14 +126,30 @@ void TestGearboxLogic::decodesEveryField_data()
     QTest::addColumn<QString>("mnemonic");
     QTest::addColumn<QString>("answer");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("gear reverse") << "gn" << "FF" << "R";
-    QTest::newRow("gear 3") << "gn" << "03" << " 3";
-    QTest::newRow("throttle") << "th" << "2D" << " 45%";
-    QTest::newRow("sync errors") << "sy" << "0102" << " 258";
-    QTest::newRow("barrel") << "bs" << "C8" << " 200";
-    QTest::newRow("ram") << "rs" << "00" << " 0";
-    QTest::newRow("shift time") << "st" << "05" << " 50";
-    QTest::newRow("air pressure") << "ap" << "78" << " 120";
+    QTest::newRow("gear reverse") << "gn"
+                                  << "FF"
+                                  << "R";
+    QTest::newRow("gear 3") << "gn"
+                            << "03"
+                            << " 3";
+    QTest::newRow("throttle") << "th"
+                              << "2D"
+                              << " 45%";
+    QTest::newRow("sync errors") << "sy"
+                                 << "0102"
+                                 << " 258";
+    QTest::newRow("barrel") << "bs"
+                            << "C8"
+                            << " 200";
+    QTest::newRow("ram") << "rs"
+                         << "00"
+                         << " 0";
+    QTest::newRow("shift time") << "st"
+                                << "05"
+                                << " 50";
+    QTest::newRow("air pressure") << "ap"
+                                  << "78"
+                                  << " 120";
 }
 
 void TestGearboxLogic::decodesEveryField()
@@ -141,8 +162,8 @@ void TestGearboxLogic::decodesEveryField()
     answers.insert(mnemonic, answer);
     const StatusView view = decodeStatus(statusReply(batch.mnemonics, answers), batch, 0, 4);
     const QHash<QString, std::optional<QString>> byName{
-        {"gn", view.gear},          {"th", view.throttle},      {"sy", view.syncErrors},
-        {"bs", view.barrelSensor},  {"rs", view.ramSensor},     {"st", view.shiftTime},
+        {"gn", view.gear},         {"th", view.throttle},  {"sy", view.syncErrors},
+        {"bs", view.barrelSensor}, {"rs", view.ramSensor}, {"st", view.shiftTime},
         {"ap", view.airPressure}};
     QCOMPARE(byName.value(mnemonic), std::optional<QString>(shown));
     QCOMPARE(view.upShift, Indicator::On);
@@ -159,14 +180,30 @@ void TestGearboxLogic::engineSpeed_data()
     QTest::addColumn<QString>("rp");
     QTest::addColumn<QString>("rh");
     QTest::addColumn<QString>("rpm");
-    QTest::newRow("rev counter 4 cyl") << 1 << 4 << "0100" << "000000" << "3660";
-    QTest::newRow("rev counter fast") << 1 << 4 << "003A" << "000000" << "10000";
-    QTest::newRow("rev counter 6 cyl") << 1 << 6 << "0100" << "000000" << "2440";
-    QTest::newRow("rev counter slow") << 1 << 4 << "FFFF" << "000000" << "0";
-    QTest::newRow("rev counter 8 cyl") << 1 << 8 << "0100" << "000000" << "0";
-    QTest::newRow("crank 2500") << 0 << 4 << "0000" << "00927C" << "2500";
-    QTest::newRow("crank stopped") << 3 << 4 << "0000" << "000000" << "0";
-    QTest::newRow("crank too fast") << 0 << 4 << "0000" << "000001" << "";
+    QTest::newRow("rev counter 4 cyl") << 1 << 4 << "0100"
+                                       << "000000"
+                                       << "3660";
+    QTest::newRow("rev counter fast") << 1 << 4 << "003A"
+                                      << "000000"
+                                      << "10000";
+    QTest::newRow("rev counter 6 cyl") << 1 << 6 << "0100"
+                                       << "000000"
+                                       << "2440";
+    QTest::newRow("rev counter slow") << 1 << 4 << "FFFF"
+                                      << "000000"
+                                      << "0";
+    QTest::newRow("rev counter 8 cyl") << 1 << 8 << "0100"
+                                       << "000000"
+                                       << "0";
+    QTest::newRow("crank 2500") << 0 << 4 << "0000"
+                                << "00927C"
+                                << "2500";
+    QTest::newRow("crank stopped") << 3 << 4 << "0000"
+                                   << "000000"
+                                   << "0";
+    QTest::newRow("crank too fast") << 0 << 4 << "0000"
+                                    << "000001"
+                                    << "";
 }
 
 void TestGearboxLogic::engineSpeed()
@@ -180,7 +217,8 @@ void TestGearboxLogic::engineSpeed()
     QHash<QString, QString> answers = quietAnswers();
     answers.insert("rp", rp);
     answers.insert("rh", rh);
-    const StatusView view = decodeStatus(statusReply(batch.mnemonics, answers), batch, trigger, cylinders);
+    const StatusView view =
+        decodeStatus(statusReply(batch.mnemonics, answers), batch, trigger, cylinders);
     QCOMPARE(view.rpm, std::optional<QString>(rpm));
     // Without manual mode in the batch its indicator is hidden; fields not asked for stay.
     QCOMPARE(view.manualMode, ManualModeView::Hidden);
@@ -232,15 +270,24 @@ void TestGearboxLogic::entryRules_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("error");
     QTest::addColumn<int>("value");
-    QTest::newRow("in range") << "UpshiftTimeout" << "1250" << int(EntryError::None) << 1250;
-    QTest::newRow("upper bound") << "UpshiftTimeout" << "2550" << int(EntryError::None) << 2550;
-    QTest::newRow("above") << "UpshiftTimeout" << "2555" << int(EntryError::OutOfRange) << 0;
-    QTest::newRow("below") << "PercentEngaged" << "9" << int(EntryError::OutOfRange) << 0;
-    QTest::newRow("too long") << "BarrelWindow" << "100" << int(EntryError::Invalid) << 0;
-    QTest::newRow("empty") << "BarrelWindow" << "" << int(EntryError::Invalid) << 0;
-    QTest::newRow("letters") << "RamWindow" << "1a" << int(EntryError::Invalid) << 0;
-    QTest::newRow("beyond 16 bits") << "MaxDownRPM" << "40000" << int(EntryError::OutOfRange) << 0;
-    QTest::newRow("min blip five digits") << "MinBlipRPM" << "10000" << int(EntryError::Invalid) << 0;
+    QTest::newRow("in range") << "UpshiftTimeout"
+                              << "1250" << int(EntryError::None) << 1250;
+    QTest::newRow("upper bound") << "UpshiftTimeout"
+                                 << "2550" << int(EntryError::None) << 2550;
+    QTest::newRow("above") << "UpshiftTimeout"
+                           << "2555" << int(EntryError::OutOfRange) << 0;
+    QTest::newRow("below") << "PercentEngaged"
+                           << "9" << int(EntryError::OutOfRange) << 0;
+    QTest::newRow("too long") << "BarrelWindow"
+                              << "100" << int(EntryError::Invalid) << 0;
+    QTest::newRow("empty") << "BarrelWindow"
+                           << "" << int(EntryError::Invalid) << 0;
+    QTest::newRow("letters") << "RamWindow"
+                             << "1a" << int(EntryError::Invalid) << 0;
+    QTest::newRow("beyond 16 bits") << "MaxDownRPM"
+                                    << "40000" << int(EntryError::OutOfRange) << 0;
+    QTest::newRow("min blip five digits") << "MinBlipRPM"
+                                          << "10000" << int(EntryError::Invalid) << 0;
 }
 
 void TestGearboxLogic::entryRules()
@@ -267,24 +314,39 @@ void TestGearboxLogic::keyFilter_data()
     QTest::addColumn<bool>("commit");
     const QChar enter(kEnterKey);
     const QChar backspace(kBackspaceKey);
-    QTest::newRow("digit") << "UpshiftTimeout" << "12" << 0 << QChar('5') << false << QString() << false;
-    QTest::newRow("letter") << "UpshiftTimeout" << "12" << 0 << QChar('a') << true << QString() << false;
-    QTest::newRow("point") << "UpshiftTimeout" << "12" << 0 << QChar('.') << true << QString() << false;
-    QTest::newRow("plus at max") << "UpshiftTimeout" << "2550" << 0 << QChar('+') << true << QString() << false;
-    QTest::newRow("plus past max") << "UpshiftTimeout" << "2545" << 0 << QChar('=') << true << "2555" << true;
-    QTest::newRow("minus at min") << "UpshiftTimeout" << "0" << 0 << QChar('-') << true << QString() << false;
-    QTest::newRow("minus") << "UpshiftTimeout" << "1250" << 0 << QChar('_') << true << "1240" << true;
-    QTest::newRow("sixth digit") << "MaxDownRPM" << "12000" << 0 << QChar('1') << true << QString() << false;
-    QTest::newRow("plus on full box") << "MaxDownRPM" << "12000" << 0 << QChar('+') << true << "12100" << true;
-    QTest::newRow("step limit") << "MaxDownRPM" << "14000" << 0 << QChar('+') << true << QString() << false;
-    QTest::newRow("backspace on full box") << "MaxDownRPM" << "12000" << 0 << backspace << false << QString()
-                                           << false;
-    QTest::newRow("enter") << "BarrelWindow" << "25" << 0 << enter << true << QString() << true;
-    QTest::newRow("typing over a selection") << "BarrelWindow" << "25" << 2 << QChar('9') << false << QString()
-                                             << false;
-    QTest::newRow("min blip fifth character") << "MinBlipRPM" << "1000" << 0 << QChar('0') << false << QString()
-                                              << false;
-    QTest::newRow("play downshift steps") << "PlayDownshift" << "140" << 0 << QChar('+') << true << "141" << true;
+    QTest::newRow("digit") << "UpshiftTimeout"
+                           << "12" << 0 << QChar('5') << false << QString() << false;
+    QTest::newRow("letter") << "UpshiftTimeout"
+                            << "12" << 0 << QChar('a') << true << QString() << false;
+    QTest::newRow("point") << "UpshiftTimeout"
+                           << "12" << 0 << QChar('.') << true << QString() << false;
+    QTest::newRow("plus at max") << "UpshiftTimeout"
+                                 << "2550" << 0 << QChar('+') << true << QString() << false;
+    QTest::newRow("plus past max") << "UpshiftTimeout"
+                                   << "2545" << 0 << QChar('=') << true << "2555" << true;
+    QTest::newRow("minus at min") << "UpshiftTimeout"
+                                  << "0" << 0 << QChar('-') << true << QString() << false;
+    QTest::newRow("minus") << "UpshiftTimeout"
+                           << "1250" << 0 << QChar('_') << true << "1240" << true;
+    QTest::newRow("sixth digit") << "MaxDownRPM"
+                                 << "12000" << 0 << QChar('1') << true << QString() << false;
+    QTest::newRow("plus on full box") << "MaxDownRPM"
+                                      << "12000" << 0 << QChar('+') << true << "12100" << true;
+    QTest::newRow("step limit") << "MaxDownRPM"
+                                << "14000" << 0 << QChar('+') << true << QString() << false;
+    QTest::newRow("backspace on full box")
+        << "MaxDownRPM"
+        << "12000" << 0 << backspace << false << QString() << false;
+    QTest::newRow("enter") << "BarrelWindow"
+                           << "25" << 0 << enter << true << QString() << true;
+    QTest::newRow("typing over a selection")
+        << "BarrelWindow"
+        << "25" << 2 << QChar('9') << false << QString() << false;
+    QTest::newRow("min blip fifth character")
+        << "MinBlipRPM"
+        << "1000" << 0 << QChar('0') << false << QString() << false;
+    QTest::newRow("play downshift steps") << "PlayDownshift"
+                                          << "140" << 0 << QChar('+') << true << "141" << true;
 }
 
 void TestGearboxLogic::keyFilter()
@@ -297,7 +359,8 @@ void TestGearboxLogic::keyFilter()
     QFETCH(QString, newText);
     QFETCH(bool, commit);
     const NumberParameter& p = numberParameter(control);
-    const KeyDecision d = filterNumberKey(key, text, selected, KeyRule{p.stepMax, p.stepMin, p.step, p.keyLength});
+    const KeyDecision d =
+        filterNumberKey(key, text, selected, KeyRule{p.stepMax, p.stepMin, p.step, p.keyLength});
     QCOMPARE(d.discard, discard);
     QCOMPARE(d.text.value_or(QString()), newText);
     QCOMPARE(d.commit, commit);

@@ -70,7 +70,8 @@ void TestGearboxParameters::readsEverySetting()
     QVERIFY(G.PaddlesSwapped);
     QVERIFY(!fx->child<QCheckBox>("BrakeFromNeutral")->isChecked());
     QVERIFY(fx->child<QCheckBox>("RPMMatchMode")->isChecked());
-    QCOMPARE(fx->child<QComboBox>("AutoShiftOption")->currentText(), QStringLiteral("Always, (not in 1st)"));
+    QCOMPARE(fx->child<QComboBox>("AutoShiftOption")->currentText(),
+             QStringLiteral("Always, (not in 1st)"));
     // Reading sends no setting back.
     QVERIFY(fx->sentSettings().isEmpty());
     const QByteArrayList lines = fx->gcu.receivedLines();
@@ -91,14 +92,22 @@ void TestGearboxParameters::commitSendsTheDigits_data()
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<int>("stored");
-    QTest::newRow("upshift timeout 1250") << "UpshiftTimeout" << "1250" << QByteArray("7Dut") << "1250" << 0x7D;
-    QTest::newRow("upshift timeout 125") << "UpshiftTimeout" << "125" << QByteArray("0Cut") << "125" << 12;
-    QTest::newRow("max downshift 9000") << "MaxDownRPM" << "9000" << QByteArray("2328md") << "9000" << 9000;
-    QTest::newRow("max downshift 1000") << "MaxDownRPM" << "1000" << QByteArray("03E8md") << "1000" << 1000;
-    QTest::newRow("min blip 250") << "MinBlipRPM" << "250" << QByteArray("0FAmr") << "250" << 250;
-    QTest::newRow("on pressure 100") << "OnPressure" << "100" << QByteArray("064co") << "100" << 100;
-    QTest::newRow("leading zero") << "BarrelWindow" << "07" << QByteArray("07bw") << "7" << 7;
-    QTest::newRow("max gears") << "MaxGears" << "5" << QByteArray("05mg") << "5" << 5;
+    QTest::newRow("upshift timeout 1250") << "UpshiftTimeout"
+                                          << "1250" << QByteArray("7Dut") << "1250" << 0x7D;
+    QTest::newRow("upshift timeout 125") << "UpshiftTimeout"
+                                         << "125" << QByteArray("0Cut") << "125" << 12;
+    QTest::newRow("max downshift 9000") << "MaxDownRPM"
+                                        << "9000" << QByteArray("2328md") << "9000" << 9000;
+    QTest::newRow("max downshift 1000") << "MaxDownRPM"
+                                        << "1000" << QByteArray("03E8md") << "1000" << 1000;
+    QTest::newRow("min blip 250") << "MinBlipRPM"
+                                  << "250" << QByteArray("0FAmr") << "250" << 250;
+    QTest::newRow("on pressure 100") << "OnPressure"
+                                     << "100" << QByteArray("064co") << "100" << 100;
+    QTest::newRow("leading zero") << "BarrelWindow"
+                                  << "07" << QByteArray("07bw") << "7" << 7;
+    QTest::newRow("max gears") << "MaxGears"
+                               << "5" << QByteArray("05mg") << "5" << 5;
 }
 
 void TestGearboxParameters::commitSendsTheDigits()
@@ -123,13 +132,27 @@ void TestGearboxParameters::refusedInput_data()
     QTest::addColumn<QString>("control");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("message");
-    QTest::newRow("above range") << "UpshiftTimeout" << "2555" << "Value out of range";
-    QTest::newRow("below range") << "PercentEngaged" << "5" << "Value out of range";
-    QTest::newRow("beyond 16 bits") << "MaxDownRPM" << "40000" << "Value out of range";
-    QTest::newRow("empty") << "BarrelWindow" << "" << "Invalid input";
-    QTest::newRow("pasted letters") << "RamWindow" << "x1" << "Invalid input";
-    QTest::newRow("too long") << "MinBlipRPM" << "10000" << "Invalid input";
-    QTest::newRow("gear row") << "BarrelGear_2" << "256" << "Value out of range";
+    QTest::newRow("above range") << "UpshiftTimeout"
+                                 << "2555"
+                                 << "Value out of range";
+    QTest::newRow("below range") << "PercentEngaged"
+                                 << "5"
+                                 << "Value out of range";
+    QTest::newRow("beyond 16 bits") << "MaxDownRPM"
+                                    << "40000"
+                                    << "Value out of range";
+    QTest::newRow("empty") << "BarrelWindow"
+                           << ""
+                           << "Invalid input";
+    QTest::newRow("pasted letters") << "RamWindow"
+                                    << "x1"
+                                    << "Invalid input";
+    QTest::newRow("too long") << "MinBlipRPM"
+                              << "10000"
+                              << "Invalid input";
+    QTest::newRow("gear row") << "BarrelGear_2"
+                              << "256"
+                              << "Value out of range";
 }
 
 void TestGearboxParameters::refusedInput()
@@ -159,15 +182,18 @@ void TestGearboxParameters::plusAndMinusKeys_data()
     QTest::addColumn<QByteArrayList>("sent");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QStringList>("messages");
-    QTest::newRow("plus") << "UpshiftTimeout" << 125 << "+" << QByteArrayList{"7Eut"} << "1260" << QStringList();
-    QTest::newRow("plus at the top") << "UpshiftTimeout" << 255 << "+" << QByteArrayList() << "2550" << QStringList();
-    QTest::newRow("minus at zero") << "UpshiftTimeout" << 0 << "-" << QByteArrayList() << "0" << QStringList();
-    QTest::newRow("minus twice") << "PlayUpshift" << 100 << "-_" << QByteArrayList{"63pu", "62pu"} << "98"
-                                 << QStringList();
-    QTest::newRow("play downshift steps") << "PlayDownshift" << 140 << "=" << QByteArrayList{"8Dpd"} << "141"
-                                          << QStringList();
-    QTest::newRow("sixth digit then plus") << "MaxDownRPM" << 12000 << "1+" << QByteArrayList{"2F44md"}
-                                           << "12100" << QStringList();
+    QTest::newRow("plus") << "UpshiftTimeout" << 125 << "+" << QByteArrayList{"7Eut"} << "1260"
+                          << QStringList();
+    QTest::newRow("plus at the top")
+        << "UpshiftTimeout" << 255 << "+" << QByteArrayList() << "2550" << QStringList();
+    QTest::newRow("minus at zero")
+        << "UpshiftTimeout" << 0 << "-" << QByteArrayList() << "0" << QStringList();
+    QTest::newRow("minus twice") << "PlayUpshift" << 100 << "-_" << QByteArrayList{"63pu", "62pu"}
+                                 << "98" << QStringList();
+    QTest::newRow("play downshift steps")
+        << "PlayDownshift" << 140 << "=" << QByteArrayList{"8Dpd"} << "141" << QStringList();
+    QTest::newRow("sixth digit then plus")
+        << "MaxDownRPM" << 12000 << "1+" << QByteArrayList{"2F44md"} << "12100" << QStringList();
 }
 
 void TestGearboxParameters::plusAndMinusKeys()
@@ -228,9 +254,12 @@ void TestGearboxParameters::gearRows_data()
     QTest::addColumn<QString>("control");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QByteArray>("line");
-    QTest::newRow("barrel neutral") << "BarrelGear_0" << "200" << QByteArray("C8g0");
-    QTest::newRow("barrel one digit") << "BarrelGear_4" << "9" << QByteArray("09g4");
-    QTest::newRow("barrel reverse") << "BarrelGear_10" << "200" << QByteArray("C8gR");
+    QTest::newRow("barrel neutral") << "BarrelGear_0"
+                                    << "200" << QByteArray("C8g0");
+    QTest::newRow("barrel one digit") << "BarrelGear_4"
+                                      << "9" << QByteArray("09g4");
+    QTest::newRow("barrel reverse") << "BarrelGear_10"
+                                    << "200" << QByteArray("C8gR");
 }
 
 void TestGearboxParameters::gearRows()
@@ -357,7 +386,8 @@ void TestGearboxParameters::gearPatternLayout()
     QCOMPARE(fx->box("MaxGears")->isEnabled(), !twoAxis);
     QCOMPARE(fx->box("BarrelGear_0")->isEnabled(), !twoAxis);
     const auto title = [this](const char* name) { return fx->child<QGroupBox>(name)->title(); };
-    QCOMPARE(title("BarrelFrame"), twoAxis ? "Gear Position Configuration" : "Barrel Position Configuration");
+    QCOMPARE(title("BarrelFrame"),
+             twoAxis ? "Gear Position Configuration" : "Barrel Position Configuration");
     QCOMPARE(title("Frame6"), twoAxis ? "Backward" : "Upshift");
     QCOMPARE(title("Frame7"), twoAxis ? "Foward" : "Downshift");
     QCOMPARE(fx->label("Label2")->text(), twoAxis ? "L/R Sensor:" : "Barrel Sensor:");

@@ -73,19 +73,32 @@ void TestGearboxSim::answers_data()
     const QString illegal = QStringLiteral("\r\nIllegal command\r\n*");
     QTest::newRow("description") << QByteArray("V2.3-8") << true << "do"
                                  << "do\r\nGearbox GCU Type 2, Data logger available\r\n*";
-    QTest::newRow("without logger") << QByteArray("V2.3-8") << false << "do" << "do\r\nGearbox GCU Type 2\r\n*";
-    QTest::newRow("trigger type") << QByteArray("V2.3-8") << true << "ty" << "ty\r\n00\r\n*";
-    QTest::newRow("brake below 20306") << QByteArray("V2.3-5") << true << "bp" << "bp" + illegal;
-    QTest::newRow("shift time below 20306") << QByteArray("V2.3-5") << true << "st" << "st" + illegal;
-    QTest::newRow("air pressure below 20306") << QByteArray("V2.3-5") << true << "ap" << "ap" + illegal;
-    QTest::newRow("air pressure at 20306") << QByteArray("V2.3-6") << true << "ap" << "ap\r\n78\r\n*";
-    QTest::newRow("manual mode below 20308") << QByteArray("V2.3-7") << true << "mm" << "mm" + illegal;
-    QTest::newRow("manual mode at 20308") << QByteArray("V2.3-8") << true << "mm" << "mm\r\n00\r\n*";
-    QTest::newRow("engine speed") << QByteArray("V2.3-8") << true << "rh" << "rh\r\n00927C\r\n*";
-    QTest::newRow("output outside test mode") << QByteArray("V2.3-8") << true << "us" << "us" + illegal;
-    QTest::newRow("sync reset") << QByteArray("V2.3-8") << true << "0sy" << "0sy\r\n\r\n*";
-    QTest::newRow("value too wide") << QByteArray("V2.3-8") << true << "100bw" << "100bw" + illegal;
-    QTest::newRow("restart needs eight zeros") << QByteArray("V2.3-8") << true << "0ch" << "0ch" + illegal;
+    QTest::newRow("without logger") << QByteArray("V2.3-8") << false << "do"
+                                    << "do\r\nGearbox GCU Type 2\r\n*";
+    QTest::newRow("trigger type") << QByteArray("V2.3-8") << true << "ty"
+                                  << "ty\r\n00\r\n*";
+    QTest::newRow("brake below 20306") << QByteArray("V2.3-5") << true << "bp"
+                                       << "bp" + illegal;
+    QTest::newRow("shift time below 20306") << QByteArray("V2.3-5") << true << "st"
+                                            << "st" + illegal;
+    QTest::newRow("air pressure below 20306") << QByteArray("V2.3-5") << true << "ap"
+                                              << "ap" + illegal;
+    QTest::newRow("air pressure at 20306") << QByteArray("V2.3-6") << true << "ap"
+                                           << "ap\r\n78\r\n*";
+    QTest::newRow("manual mode below 20308") << QByteArray("V2.3-7") << true << "mm"
+                                             << "mm" + illegal;
+    QTest::newRow("manual mode at 20308") << QByteArray("V2.3-8") << true << "mm"
+                                          << "mm\r\n00\r\n*";
+    QTest::newRow("engine speed") << QByteArray("V2.3-8") << true << "rh"
+                                  << "rh\r\n00927C\r\n*";
+    QTest::newRow("output outside test mode") << QByteArray("V2.3-8") << true << "us"
+                                              << "us" + illegal;
+    QTest::newRow("sync reset") << QByteArray("V2.3-8") << true << "0sy"
+                                << "0sy\r\n\r\n*";
+    QTest::newRow("value too wide") << QByteArray("V2.3-8") << true << "100bw"
+                                    << "100bw" + illegal;
+    QTest::newRow("restart needs eight zeros") << QByteArray("V2.3-8") << true << "0ch"
+                                               << "0ch" + illegal;
 }
 
 void TestGearboxSim::answers()
@@ -123,7 +136,8 @@ void TestGearboxSim::testModeChangesThePrompt()
 {
     QCOMPARE(exchange("tm", "TestMode>"), QStringLiteral("tm\r\n\r\nTestMode>"));
     QVERIFY(gcu->inTestMode());
-    for (const char* output : {"bl", "us", "ds", "lr", "rr", "nu", "nd", "sc", "td", "ra", "ac", "cl"})
+    for (const char* output :
+         {"bl", "us", "ds", "lr", "rr", "nu", "nd", "sc", "td", "ra", "ac", "cl"})
         QCOMPARE(exchange(output, "TestMode>"), QString::fromLatin1(output) + "\r\n\r\nTestMode>");
     QVERIFY(gcu->outputOn("cl"));
     QCOMPARE(exchange("cl", "TestMode>"), QStringLiteral("cl\r\n\r\nTestMode>"));

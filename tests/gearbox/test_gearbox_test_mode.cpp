@@ -18,11 +18,20 @@ using vx::test::GearboxFixture;
 namespace {
 
 const QColor kRed(255, 0, 0);
-const QStringList kOutputs{"ThrotBlip", "UpShift",  "DownShift",  "LeftRam",    "RightRam",      "NeutralUp",
-                           "NeutralDown", "SparkCut", "DogToDog", "ReverseAct", "AirCompressor", "Clutch"};
-const QStringList kLights{"UpRamLight",   "DownRamLight",          "LeftRamLight",          "RightRamLight",
-                          "NeutralPulsingUpLight", "NeutralPulsingDownLight", "SparkCutLight",
-                          "RevLimiitingLight", "ReverseActLight", "AirCompLight", "ClutchLight"};
+const QStringList kOutputs{"ThrotBlip", "UpShift",    "DownShift",     "LeftRam",
+                           "RightRam",  "NeutralUp",  "NeutralDown",   "SparkCut",
+                           "DogToDog",  "ReverseAct", "AirCompressor", "Clutch"};
+const QStringList kLights{"UpRamLight",
+                          "DownRamLight",
+                          "LeftRamLight",
+                          "RightRamLight",
+                          "NeutralPulsingUpLight",
+                          "NeutralPulsingDownLight",
+                          "SparkCutLight",
+                          "RevLimiitingLight",
+                          "ReverseActLight",
+                          "AirCompLight",
+                          "ClutchLight"};
 
 // Runs action on the next modal dialog once it is up.
 void whenModal(QObject* context, std::function<void(QWidget*)> action)
@@ -154,21 +163,28 @@ void TestGearboxTestMode::outputsAndInterlocks_data()
     QTest::addColumn<QStringList>("disabled");
     QTest::newRow("up ram") << QStringList{"UpShift"} << QStringList{"UpRamLight"}
                             << QStringList{"NeutralUp", "NeutralDown"};
-    QTest::newRow("up ram twice") << QStringList{"UpShift", "UpShift"} << QStringList() << QStringList();
-    QTest::newRow("up then down ram") << QStringList{"UpShift", "DownShift"} << QStringList{"DownRamLight"}
-                                      << QStringList{"NeutralUp", "NeutralDown"};
-    QTest::newRow("left then right ram") << QStringList{"LeftRam", "RightRam"} << QStringList{"RightRamLight"}
-                                         << QStringList{"NeutralUp", "NeutralDown"};
+    QTest::newRow("up ram twice") << QStringList{"UpShift", "UpShift"} << QStringList()
+                                  << QStringList();
+    QTest::newRow("up then down ram")
+        << QStringList{"UpShift", "DownShift"} << QStringList{"DownRamLight"}
+        << QStringList{"NeutralUp", "NeutralDown"};
+    QTest::newRow("left then right ram")
+        << QStringList{"LeftRam", "RightRam"} << QStringList{"RightRamLight"}
+        << QStringList{"NeutralUp", "NeutralDown"};
     QTest::newRow("neutral up") << QStringList{"NeutralUp"} << QStringList{"NeutralPulsingUpLight"}
                                 << QStringList{"NeutralDown", "UpShift", "DownShift"};
-    QTest::newRow("neutral down") << QStringList{"NeutralDown"} << QStringList{"NeutralPulsingDownLight"}
+    QTest::newRow("neutral down") << QStringList{"NeutralDown"}
+                                  << QStringList{"NeutralPulsingDownLight"}
                                   << QStringList{"NeutralUp", "UpShift", "DownShift"};
-    QTest::newRow("spark cut") << QStringList{"SparkCut"} << QStringList{"SparkCutLight"} << QStringList{"DogToDog"};
+    QTest::newRow("spark cut") << QStringList{"SparkCut"} << QStringList{"SparkCutLight"}
+                               << QStringList{"DogToDog"};
     QTest::newRow("rev limit") << QStringList{"DogToDog"} << QStringList{"RevLimiitingLight"}
                                << QStringList{"SparkCut"};
-    QTest::newRow("reverse after rams") << QStringList{"UpShift", "ReverseAct"} << QStringList{"ReverseActLight"}
-                                        << QStringList{"NeutralUp", "NeutralDown", "UpShift", "DownShift"};
-    QTest::newRow("air compressor") << QStringList{"AirCompressor"} << QStringList{"AirCompLight"} << QStringList();
+    QTest::newRow("reverse after rams")
+        << QStringList{"UpShift", "ReverseAct"} << QStringList{"ReverseActLight"}
+        << QStringList{"NeutralUp", "NeutralDown", "UpShift", "DownShift"};
+    QTest::newRow("air compressor")
+        << QStringList{"AirCompressor"} << QStringList{"AirCompLight"} << QStringList();
     QTest::newRow("clutch") << QStringList{"Clutch"} << QStringList{"ClutchLight"} << QStringList();
     QTest::newRow("throttle blip") << QStringList{"ThrotBlip"} << QStringList() << QStringList();
 }
@@ -184,10 +200,13 @@ void TestGearboxTestMode::outputsAndInterlocks()
     QByteArrayList expected;
     for (const QString& name : presses) {
         fx->button(name)->click();
-        const QByteArray mnemonic = QHash<QString, QByteArray>{
-            {"ThrotBlip", "bl"}, {"UpShift", "us"},   {"DownShift", "ds"},  {"LeftRam", "lr"},
-            {"RightRam", "rr"},  {"NeutralUp", "nu"}, {"NeutralDown", "nd"}, {"SparkCut", "sc"},
-            {"DogToDog", "td"},  {"ReverseAct", "ra"}, {"AirCompressor", "ac"}, {"Clutch", "cl"}}.value(name);
+        const QByteArray mnemonic =
+            QHash<QString, QByteArray>{
+                {"ThrotBlip", "bl"},   {"UpShift", "us"},       {"DownShift", "ds"},
+                {"LeftRam", "lr"},     {"RightRam", "rr"},      {"NeutralUp", "nu"},
+                {"NeutralDown", "nd"}, {"SparkCut", "sc"},      {"DogToDog", "td"},
+                {"ReverseAct", "ra"},  {"AirCompressor", "ac"}, {"Clutch", "cl"}}
+                .value(name);
         expected << mnemonic;
     }
     QCOMPARE(fx->sentSettings(), expected);

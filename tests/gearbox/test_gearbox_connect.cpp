@@ -1,3 +1,4 @@
+#include "app/mainmenu.h"
 #include "common/globals.h"
 #include "common/timing.h"
 #include "gearbox_fixture.h"
@@ -41,6 +42,8 @@ private slots:
     void portOpenErrorCancelCloses();
     void exitClosesAndShowsTheMainWindow();
     void linkIsRegisteredWhileOpen();
+    void fromTheMainWindow_data();
+    void fromTheMainWindow();
 
 private:
     std::unique_ptr<GearboxFixture> fx;
@@ -319,6 +322,35 @@ void TestGearboxConnect::linkIsRegisteredWhileOpen()
     fx->workspace->close();
     QTRY_VERIFY(fx->workspace.isNull());
     QVERIFY(!workspaceLink(QStringLiteral("GearboxControl")));
+}
+
+void TestGearboxConnect::fromTheMainWindow_data()
+{
+    QTest::addColumn<bool>("gearbox");
+    QTest::newRow("gearbox controller") << true;
+    QTest::newRow("another controller") << false;
+}
+
+void TestGearboxConnect::fromTheMainWindow()
+{
+    QFETCH(bool, gearbox);
+    if (!gearbox)
+        fx->gcu.setDescriptionOverride("VVT ECU Type 3 cam phasing controller");
+    Mainmenu window;
+    QVERIFY(window.load(QString()));
+    G.ComPortNumber = test::kGearboxPort;
+    auto* button = window.findChild<QPushButton*>("GearBoxConfig");
+    button->click();
+    QVERIFY(!window.isVisible());
+    fx->workspace = window.gearboxWorkspace();
+    QVERIFY(fx->workspace);
+    if (gearbox) {
+        QVERIFY(fx->waitRunning());
+        fx->button("GearboxExit")->click();
+    }
+    QTRY_VERIFY(window.isVisible());
+    QTRY_VERIFY(!window.gearboxWorkspace());
+    QCOMPARE(button->isEnabled(), gearbox);
 }
 
 QTEST_MAIN(TestGearboxConnect)

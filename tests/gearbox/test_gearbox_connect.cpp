@@ -42,6 +42,7 @@ private slots:
     void portOpenErrorCancelCloses();
     void exitClosesAndShowsTheMainWindow();
     void linkIsRegisteredWhileOpen();
+    void exitDuringAnExchange();
     void fromTheMainWindow_data();
     void fromTheMainWindow();
 
@@ -322,6 +323,21 @@ void TestGearboxConnect::linkIsRegisteredWhileOpen()
     fx->workspace->close();
     QTRY_VERIFY(fx->workspace.isNull());
     QVERIFY(!workspaceLink(QStringLiteral("GearboxControl")));
+}
+
+void TestGearboxConnect::exitDuringAnExchange()
+{
+    QVERIFY(fx->openAndConnect());
+    sim::FaultSettings slow;
+    slow.replyDelay = std::chrono::milliseconds(150);
+    fx->gcu.setFaults(slow);
+    QTimer::singleShot(50, fx->workspace, [this] { fx->button("GearboxExit")->click(); });
+    fx->button("TestUpshift")->click();
+    // The window outlives the exchange that was waiting, then closes.
+    QTRY_VERIFY(fx->workspace.isNull());
+    QCOMPARE(fx->shell.mainWindowShown, 1);
+    QCOMPARE(G.ControllerConnected, 0);
+    QVERIFY(fx->gcu.receivedLines().contains("ps"));
 }
 
 void TestGearboxConnect::fromTheMainWindow_data()

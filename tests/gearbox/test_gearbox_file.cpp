@@ -49,6 +49,7 @@ private slots:
     void saveNames_data();
     void saveNames();
     void overwriteAsksFirst();
+    void failedWriteIsReported();
     void loadSendsEveryValueAndReadsBack();
     void version2DividesPositions();
     void refusedFiles_data();
@@ -147,6 +148,19 @@ void TestGearboxFile::overwriteAsksFirst()
     fx->env->prompts.answer(Answer::Yes);
     fx->button("SaveFile")->click();
     QCOMPARE(fileLines(path).size(), 57);
+}
+
+void TestGearboxFile::failedWriteIsReported()
+{
+    QVERIFY(fx->openAndConnect());
+    // A folder that is really a file: the file cannot be created.
+    test::writeFile(fx->env->path("plain"), "not a folder");
+    fx->env->prompts.chooseFile(fx->env->path("plain/params"));
+    fx->button("SaveFile")->click();
+    QCOMPARE(fx->env->prompts.messages.size(), 1);
+    QCOMPARE(fx->env->prompts.messages.first().title, QStringLiteral("Fatal Error"));
+    QVERIFY(!fx->env->prompts.messages.first().text.isEmpty());
+    QCOMPARE(test::readFile(fx->env->path("plain")), QByteArray("not a folder"));
 }
 
 void TestGearboxFile::loadSendsEveryValueAndReadsBack()

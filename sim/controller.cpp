@@ -44,10 +44,11 @@ void Controller::restart()
     m_closeTimer.stop();
 }
 
-void Controller::setPassword(const QByteArray& password)
+void Controller::setPassword(const QByteArray& password, bool lockNow)
 {
     m_password = password;
-    m_locked = !password.isEmpty();
+    if (lockNow)
+        m_locked = !password.isEmpty();
 }
 
 void Controller::setFaults(const FaultSettings& faults)
@@ -136,6 +137,8 @@ QByteArray Controller::replyTo(const QByteArray& line)
         return frame(line, (*handler)(line));
     if (line.isEmpty())
         return framing::answer(line, {}, m_prompt);
+    if (const std::optional<Reply> reply = otherLine(line))
+        return frame(line, *reply);
     const std::optional<CommandTable::Match> match = m_commands.match(line);
     if (!match || m_faults.illegalCommands.contains(match->command.mnemonic))
         return frame(line, Reply::illegal());

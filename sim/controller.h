@@ -13,6 +13,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <optional>
+
 #include <utility>
 #include <vector>
 
@@ -45,9 +47,10 @@ public:
     void setVersion(const QByteArray& version) { m_version = version; }
     static QByteArray versionText(int major, int minor, int build);
 
-    // Empty means no password. Setting one locks the controller at once.
+    // Empty means no password. Setting one locks the controller at once, unless lockNow is
+    // false (a password changed over the link applies from the next start).
     QByteArray password() const { return m_password; }
-    void setPassword(const QByteArray& password);
+    void setPassword(const QByteArray& password, bool lockNow = true);
     bool isLocked() const { return m_locked; }
 
     QByteArray prompt() const { return m_prompt; }
@@ -77,6 +80,9 @@ protected:
     Controller(QByteArray version, QObject* parent);
 
     CommandTable& commands() { return m_commands; }
+    // A line that is neither a record nor written as [argument]mnemonic, such as a text followed
+    // by its mnemonic; nothing lets the command table have it.
+    virtual std::optional<Reply> otherLine(const QByteArray&) { return std::nullopt; }
     // The text "do" answers.
     virtual QByteArray description() const = 0;
 

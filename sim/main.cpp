@@ -73,6 +73,8 @@ int main(int argc, char* argv[])
         engine = std::make_unique<vx::sim::VvtController>();
         engine->setVersion(parser.value(ecuVersion).toLatin1());
         engine->setPassword(parser.value(ecuPassword).toLatin1());
+        engine->loadDemoMap();
+        engine->engine().setMoving(true);
         if (!announce("ECU", *engine, parser.value(ecu)))
             return 1;
     }

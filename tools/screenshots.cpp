@@ -8,8 +8,11 @@
 #include "settings/settings_store.h"
 #include "setupdlg/setup_dialog.h"
 #include "sim/vvt_controller.h"
+#include "vvt/changadv.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QDir>
 #include <QPainter>
 #include <QPixmap>
@@ -82,5 +85,20 @@ int main(int argc, char* argv[])
     setup.show();
     setup.FindECU_Click();
     ok = save(setup, QDir(out).filePath(QStringLiteral("setup-dialog.png"))) && ok;
+    setup.close();
+
+    // The VVT workspace running against the controller, its engine held at a part-load point.
+    ecu.loadDemoMap();
+    ecu.engine().hold(4200, 40);
+    vx::G.BufferCaption = QStringLiteral("Empty");
+    window.EditMap_Click();
+    vx::Changadv* workspace = window.vvtWorkspace();
+    QElapsedTimer waited;
+    waited.start();
+    const auto status = [&] { return workspace->findChild<QLabel*>(QStringLiteral("Status"))->text(); };
+    while (waited.elapsed() < 10000 && (status() != QStringLiteral("Running") || waited.elapsed() < 2500))
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    ok = status() == QStringLiteral("Running") &&
+         save(*workspace, QDir(out).filePath(QStringLiteral("vvt-workspace.png"))) && ok;
     return ok ? 0 : 1;
 }

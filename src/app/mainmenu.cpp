@@ -251,6 +251,9 @@ void Mainmenu::AdvanceSave_Click()
         return;
     SaveMapFile();
     mapCaptionChanged();
+    // Writing the file offline clears the change colours: the open workspace shows that.
+    if (G.OfflineMode && vvt_ && vvt_->isVisible())
+        vvt_->Fill_Display();
 }
 
 void Mainmenu::ResetWindows_Click() { ResetWindows(); }

@@ -118,8 +118,12 @@ QString filterFor(const FileRequest& request, const QString& startName)
 
 Answer QtPrompts::message(const Message& message)
 {
-    QMessageBox box(messageIcon(message.icon), message.title, message.text,
-                    standardButtons(message.buttons), QApplication::activeWindow());
+    // The program's texts break their lines with CR, which a message box does not show as one.
+    QString shown = message.text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QMessageBox box(messageIcon(message.icon), message.title, shown, standardButtons(message.buttons),
+                    QApplication::activeWindow());
     box.setDefaultButton(standardButton(message.defaultButton.value_or(firstButton(message.buttons))));
     if (message.buttons == Buttons::Ok)
         box.setEscapeButton(QMessageBox::Ok);

@@ -15,6 +15,8 @@ inline constexpr int kCommitDebounceMs = 160;    // map edit upload
 inline constexpr int kLineSettleMs = 10;         // after each uploaded record line
 inline constexpr int kTransmitDrainMs = 2000;    // bound of a wait for the transmit queue to empty
 inline constexpr int kSimulatorStartMs = 5000;   // demo mode: the simulator reports its links
+inline constexpr int kRestartWaitMs = 10000;     // a controller restarting with new settings
+inline constexpr int kPromptWaitMs = 2000;       // wake-up, login and version answers on connect
 inline constexpr int kDataLogWakeUpMs = 2000;    // the gearbox prompt after the data logger's escapes
 
 double scale();

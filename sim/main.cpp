@@ -81,6 +81,7 @@ int main(int argc, char* argv[])
     if (parser.isSet(gcu)) {
         gearbox = std::make_unique<vx::sim::GearboxController>();
         gearbox->setVersion(parser.value(gcuVersion).toLatin1());
+        gearbox->live().setMotion(true);
         if (!announce("GCU", *gearbox, parser.value(gcu)))
             return 1;
     }

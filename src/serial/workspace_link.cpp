@@ -65,6 +65,8 @@ bool WorkspaceLink::WriteLine(const QString& s3line)
 void WorkspaceLink::SendValue(double value, const QString& command, int width)
 {
     const QString digits = hexPadded(roundHalfEven(value), width);
+    // A prompt left over from an earlier exchange must not pass for this command's reply.
+    G.RxBuffer.clear();
     ComOutput(digits + command + G.CR);
     if (!WaitForReply(true, Prompt(), 0))
         ReInitConnection();

@@ -11,6 +11,7 @@
 #include "sim_ports.h"
 #include "test_environment.h"
 
+#include <QElapsedTimer>
 #include <QtTest>
 
 #include <memory>
@@ -305,6 +306,20 @@ void TestSerialPort::valueReadsAndTimeOuts()
     QCOMPARE(env->prompts.texts(), QStringList{"ECU not responding"});
     QCOMPARE(env->prompts.messages[0].title, QStringLiteral("Vantorex VVT ECU Software"));
 
+    // A prompt still in the buffer from an earlier exchange is not taken for the reply.
+    ecu.setFaults({});
+    sim::FaultSettings slow;
+    slow.replyDelay = std::chrono::milliseconds(150);
+    ecu.setFaults(slow);
+    G.RxBuffer = "g0\r\n00\r\n*";
+    QElapsedTimer clock;
+    clock.start();
+    link.SendValue(250, "md", 4);
+    QVERIFY2(clock.elapsed() >= 140, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(ecu.receivedLines().last(), QByteArray("00FAmd"));
+    QCOMPARE(link.reconnects, 0);
+
+    ecu.setFaults(silent);
     timing::setScale(0.05);
     link.SendValue(7, "bw", 2);
     QCOMPARE(ecu.receivedLines().last(), QByteArray("07bw"));

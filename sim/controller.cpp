@@ -1,5 +1,6 @@
 #include "sim/controller.h"
 
+#include "sim/bootloader.h"
 #include "sim/framing.h"
 #include "sim/sim_limits.h"
 
@@ -26,6 +27,7 @@ Controller::Controller(QByteArray version, QObject* parent)
     m_commands.add("do", [this](const Command& command) {
         return command.isSetting() ? Reply::illegal() : Reply::answer(description());
     });
+    m_bootloader = new Bootloader(*this);
 }
 
 QByteArray Controller::versionText(int major, int minor, int build)
@@ -42,6 +44,7 @@ void Controller::restart()
     m_linesSinceFaults = 0;
     m_closing = false;
     m_closeTimer.stop();
+    m_bootloader->leave();
 }
 
 void Controller::setPassword(const QByteArray& password, bool lockNow)
@@ -79,6 +82,26 @@ void Controller::onReceived(const QByteArray& bytes)
         m_ignoredBytes += bytes.size();
         return;
     }
+    // A line may hand the link over to a byte handler, so the framing takes the bytes one line
+    // at a time and the handler gets whatever follows.
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        if (m_byteHandler) {
+            m_byteHandler(bytes.mid(start));
+            return;
+        }
+        qsizetype end = start;
+        while (end < bytes.size() && bytes[end] != framing::kCarriageReturn &&
+               bytes[end] != framing::kEscape)
+            ++end;
+        end = std::min(end + 1, bytes.size());
+        feedFraming(bytes.mid(start, end - start));
+        start = end;
+    }
+}
+
+void Controller::feedFraming(const QByteArray& bytes)
+{
     for (const LineAssembler::Event& event : m_assembler.feed(bytes)) {
         if (!m_link->isPlugged())
             return;
@@ -87,6 +110,11 @@ void Controller::onReceived(const QByteArray& bytes)
         else
             handleLine(event.line);
     }
+}
+
+void Controller::sendRaw(const QByteArray& bytes)
+{
+    post(bytes);
 }
 
 void Controller::onUnplugged()

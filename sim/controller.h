@@ -13,12 +13,14 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
 #include <optional>
-
 #include <utility>
 #include <vector>
 
 namespace vx::sim {
+
+class Bootloader;
 
 // What every simulated controller shares: the line framing on its serial link (line assembly,
 // escape, echo, prompt), the password lock, fault injection and the record of what the program
@@ -72,6 +74,20 @@ public:
     void addRawLineHandler(const QByteArray& prefix, RawLineHandler handler);
     void removeRawLineHandler(const QByteArray& prefix);
 
+    // While a byte handler is set, every byte from the program goes to it instead of the line
+    // framing: a resident program with a protocol of its own, such as the bootloader. Bytes that
+    // follow a line which sets the handler go to the handler too.
+    using ByteHandler = std::function<void(const QByteArray& bytes)>;
+    void setByteHandler(ByteHandler handler) { m_byteHandler = std::move(handler); }
+    void clearByteHandler() { m_byteHandler = nullptr; }
+    bool hasByteHandler() const { return static_cast<bool>(m_byteHandler); }
+    // Sends bytes exactly as given, behind the replies already queued.
+    void sendRaw(const QByteArray& bytes);
+
+    // The resident loader that "zb" starts and that replaces the controller's program.
+    Bootloader& bootloader() { return *m_bootloader; }
+    const Bootloader& bootloader() const { return *m_bootloader; }
+
 signals:
     void lineReceived(const QByteArray& line);
     void wokenUp();
@@ -88,6 +104,7 @@ protected:
 
 private:
     void onReceived(const QByteArray& bytes);
+    void feedFraming(const QByteArray& bytes);
     void onUnplugged();
     void handleLine(const QByteArray& line);
     void handleWakeUp();
@@ -103,6 +120,8 @@ private:
     LineAssembler m_assembler;
     CommandTable m_commands;
     std::vector<std::pair<QByteArray, RawLineHandler>> m_rawHandlers;
+    ByteHandler m_byteHandler;
+    Bootloader* m_bootloader = nullptr; // a child of this object
     FaultSettings m_faults;
     QByteArrayList m_lines;
     QByteArray m_version;

@@ -2,14 +2,38 @@
 
 #include "common/timing.h"
 #include "serial/port_map.h"
+#include "settings/config_settings.h"
 #include "settings/settings_store.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QStandardPaths>
 
 namespace vx {
+
+namespace {
+
+// The simulated controllers take a firmware update too: a firmware folder without any file gets
+// the program's own sample, so the update can be tried at once.
+void provideSampleFirmware()
+{
+    QString installDir =
+        settings::GetSetting(settings::kAppVvtGcu, settings::kConfig, QStringLiteral("InstallDir"));
+    if (installDir.trimmed().isEmpty())
+        installDir = defaultProgramFolder();
+    const QDir folder(QDir(installDir).filePath(QStringLiteral("firmware")));
+    if (!folder.mkpath(QStringLiteral(".")) ||
+        !folder.entryList({QStringLiteral("*.hex")}, QDir::Files).isEmpty())
+        return;
+    const QString copy = folder.filePath(QStringLiteral("vantorex-sample.hex"));
+    if (QFile::copy(QStringLiteral(":/demo/vantorex-sample.hex"), copy))
+        QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                        QFile::ReadOther);
+}
+
+} // namespace
 
 DemoMode::DemoMode() = default;
 
@@ -30,6 +54,7 @@ bool DemoMode::start()
     const QString store = QDir(data).filePath(QStringLiteral("Vantorex/demo"));
     QDir().mkpath(store);
     settings::useStoreFolder(store);
+    provideSampleFirmware();
 
     linkFolder_ = QDir::temp().filePath(
         QStringLiteral("vantorex-demo-%1").arg(QCoreApplication::applicationPid()));

@@ -189,6 +189,12 @@ void ComPort::output(const QString& text)
     port_.flush();
 }
 
+void ComPort::queueOutput(const QByteArray& bytes)
+{
+    if (port_.isOpen() && !bytes.isEmpty())
+        port_.write(bytes);
+}
+
 bool ComPort::drainTransmit(int boundMs)
 {
     if (!port_.isOpen())

@@ -44,6 +44,10 @@ public:
 
     // Sends the text one byte per character.
     void output(const QString& text);
+    // Adds bytes to the transmit queue without forcing them out: they leave as the line takes
+    // them while the event loop runs. For long transfers, which fill the system's queue, where
+    // forcing a write out would fail.
+    void queueOutput(const QByteArray& bytes);
     qint64 bytesToWrite() const { return port_.bytesToWrite(); }
     // Blocks, without handling events, until the transmit queue is empty or the bound passed.
     bool drainTransmit(int boundMs);

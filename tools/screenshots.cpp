@@ -1,5 +1,5 @@
-// Renders the main window and the setup dialog, the latter after a search has found a simulated
-// engine controller, into PNG files for the README:
+// Renders the README's pictures: the main window, the setup dialog after a search has found a
+// simulated engine controller, and both workspaces running against simulated controllers:
 //   QT_QPA_PLATFORM=offscreen build/tools/vantorex-screenshots docs
 #include "app/mainmenu.h"
 #include "common/globals.h"
@@ -7,13 +7,15 @@
 #include "serial/port_map.h"
 #include "settings/settings_store.h"
 #include "setupdlg/setup_dialog.h"
+#include "gearbox/gearbox_control.h"
+#include "sim/gearbox_controller.h"
 #include "sim/vvt_controller.h"
 #include "vvt/changadv.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QDir>
 #include <QPainter>
 #include <QPixmap>
 #include <QTemporaryDir>
@@ -50,6 +52,17 @@ bool save(QWidget& window, const QString& path)
     painter.drawPixmap(0, bar, content);
     painter.end();
     return picture.save(path);
+}
+
+// Lets the workspace connect and show a few rounds of live data.
+bool waitUntilRunning(QWidget& workspace, int settleMs)
+{
+    QElapsedTimer waited;
+    waited.start();
+    const auto status = [&] { return workspace.findChild<QLabel*>(QStringLiteral("Status"))->text(); };
+    while (waited.elapsed() < 10000 && (status() != QStringLiteral("Running") || waited.elapsed() < settleMs))
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return status() == QStringLiteral("Running");
 }
 
 } // namespace
@@ -92,13 +105,24 @@ int main(int argc, char* argv[])
     ecu.engine().hold(4200, 40);
     vx::G.BufferCaption = QStringLiteral("Empty");
     window.EditMap_Click();
-    vx::Changadv* workspace = window.vvtWorkspace();
-    QElapsedTimer waited;
-    waited.start();
-    const auto status = [&] { return workspace->findChild<QLabel*>(QStringLiteral("Status"))->text(); };
-    while (waited.elapsed() < 10000 && (status() != QStringLiteral("Running") || waited.elapsed() < 2500))
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    ok = status() == QStringLiteral("Running") &&
-         save(*workspace, QDir(out).filePath(QStringLiteral("vvt-workspace.png"))) && ok;
+    vx::Changadv* vvt = window.vvtWorkspace();
+    ok = waitUntilRunning(*vvt, 2500) && save(*vvt, QDir(out).filePath(QStringLiteral("vvt-workspace.png"))) && ok;
+    vvt->close();
+
+    // The gearbox workspace on COM2, with the gearbox in third at part throttle.
+    vx::sim::GearboxController gcu;
+    gcu.live().setValue("gn", 3);
+    gcu.live().setValue("bs", 0x78);
+    gcu.live().setValue("th", 38);
+    gcu.live().setEngineSpeed(5400);
+    const QString gearboxLink = home.filePath(QStringLiteral("gcu"));
+    if (!gcu.plug(gearboxLink))
+        return 1;
+    vx::portmap::setDevicePath(2, gearboxLink);
+    vx::G.ComPortNumber = 2;
+    window.GearBoxConfig_Click();
+    vx::GearboxControl* gearbox = window.gearboxWorkspace();
+    ok = waitUntilRunning(*gearbox, 1500) &&
+         save(*gearbox, QDir(out).filePath(QStringLiteral("gearbox-workspace.png"))) && ok;
     return ok ? 0 : 1;
 }

@@ -3,6 +3,7 @@
 #include "gearbox/indicator_light.h"
 #include "gearbox_fixture.h"
 #include "serial/workspace_link.h"
+#include "window_driver.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -16,6 +17,8 @@ using namespace vx;
 using vx::test::GearboxFixture;
 
 namespace {
+
+bool anyWindow(QWidget*) { return true; }
 
 const QColor kRed(255, 0, 0);
 const QStringList kOutputs{"ThrotBlip", "UpShift",    "DownShift",     "LeftRam",
@@ -32,20 +35,6 @@ const QStringList kLights{"UpRamLight",
                           "ReverseActLight",
                           "AirCompLight",
                           "ClutchLight"};
-
-// Runs action on the next modal dialog once it is up.
-void whenModal(QObject* context, std::function<void(QWidget*)> action)
-{
-    auto* poll = new QTimer(context);
-    QObject::connect(poll, &QTimer::timeout, context, [poll, action] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            poll->stop();
-            poll->deleteLater();
-            action(modal);
-        }
-    });
-    poll->start(5);
-}
 
 } // namespace
 
@@ -280,7 +269,7 @@ void TestGearboxTestMode::patternDialogFromTheWorkspace()
 {
     QVERIFY(fx->openAndConnect());
     bool seen = false;
-    whenModal(this, [&](QWidget* modal) {
+    test::whenModal(anyWindow, [&](QWidget* modal) {
         auto* dialog = qobject_cast<GearChangePattern*>(modal);
         QVERIFY(dialog);
         seen = true;
@@ -301,7 +290,7 @@ void TestGearboxTestMode::patternDialogInTestModeReconnects()
 {
     QVERIFY(fx->openAndConnect());
     enterTestMode();
-    whenModal(this, [](QWidget* dialog) { dialog->close(); });
+    test::whenModal(anyWindow, [](QWidget* dialog) { dialog->close(); });
     fx->button("GearPattern")->click();
     QCOMPARE(G.ControllerConnected, 0);
     QCOMPARE(fx->env->prompts.messages.size(), 0);

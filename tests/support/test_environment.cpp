@@ -7,6 +7,7 @@
 #include "serial/com_port.h"
 #include "serial/port_map.h"
 #include "settings/settings_store.h"
+#include "window_driver.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,6 +32,7 @@ TestEnvironment::TestEnvironment()
 
 TestEnvironment::~TestEnvironment()
 {
+    cancelModalWatches();
     resetGlobals();
     portmap::setDeviceLister(nullptr);
     ComPort::setAccessCheck(nullptr);

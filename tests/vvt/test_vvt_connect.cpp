@@ -1,6 +1,5 @@
 #include "common/globals.h"
 #include "common/timing.h"
-#include "dialog_driver.h"
 #include "serial/workspace_link.h"
 #include "service/cam_pwm_parameters.h"
 #include "service/controller_password.h"
@@ -9,6 +8,7 @@
 #include "test_environment.h"
 #include "vvt/vvt_link.h"
 #include "vvt_fixture.h"
+#include "window_driver.h"
 
 #include <QDialog>
 #include <QLineEdit>
@@ -35,11 +35,9 @@ private slots:
         timing::setScale(0.2);
         ecu = std::make_unique<sim::VvtController>();
         shell = test::RecordingShell();
-        drivers = std::make_unique<QObject>();
     }
     void cleanup()
     {
-        drivers.reset();
         delete workspace.data();
         ecu.reset();
         env.reset();
@@ -79,7 +77,6 @@ private:
     std::unique_ptr<sim::VvtController> ecu;
     test::RecordingShell shell;
     QPointer<Changadv> workspace;
-    std::unique_ptr<QObject> drivers;
 };
 
 void TestVvtConnect::reachesRunning_data()
@@ -230,7 +227,7 @@ void TestVvtConnect::password()
     G.ControllerPassword = stored;
     test::plugAtPort(*ecu, 1, *env);
     bool shown = false;
-    test::whenModalShown(*drivers, "EcuSecurity", [&](QWidget* dialog) {
+    test::whenModalShown("EcuSecurity", [&](QWidget* dialog) {
         shown = true;
         QVERIFY(dialog->findChild<QWidget*>("Frame13")->isVisible());
         QVERIFY(!dialog->findChild<QWidget*>("Frame1")->isVisible());
@@ -277,7 +274,7 @@ void TestVvtConnect::portThatDoesNotExist()
     env->prompts.answer(Answer::Ok);
     env->prompts.answer(Answer::Cancel);
     int setupShown = 0;
-    test::whenModalShown(*drivers, "Setup", [&](QWidget* dialog) {
+    test::whenModalShown("Setup", [&](QWidget* dialog) {
         ++setupShown;
         static_cast<QDialog*>(dialog)->reject();
     });
@@ -395,7 +392,7 @@ void TestVvtConnect::serviceDialogsUseTheWorkspaceLink()
     open();
     QVERIFY(waitRunning());
     bool pausedMeanwhile = false;
-    test::whenModalShown(*drivers, "EcuSecurity", [&](QWidget* dialog) {
+    test::whenModalShown("EcuSecurity", [&](QWidget* dialog) {
         pausedMeanwhile = !workspace->timer3().isActive();
         QVERIFY(dialog->findChild<QWidget*>("Frame1")->isVisible());
         QTest::mouseClick(dialog->findChild<QPushButton*>("Exit"), Qt::LeftButton);
@@ -405,7 +402,7 @@ void TestVvtConnect::serviceDialogsUseTheWorkspaceLink()
     QVERIFY(workspace->timer3().isActive());
 
     bool throttleShown = false;
-    test::whenModalShown(*drivers, "ThrottleSetup", [&](QWidget* dialog) {
+    test::whenModalShown("ThrottleSetup", [&](QWidget* dialog) {
         throttleShown = true;
         static_cast<QDialog*>(dialog)->reject();
     });

@@ -1,0 +1,104 @@
+#include "common/globals.h"
+#include "gearbox_fixture.h"
+#include "service/air_pressure_calibration.h"
+#include "service/data_logger.h"
+#include "service/throttle_setup.h"
+#include "sim/air_pressure_table.h"
+#include "window_driver.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+using namespace vx;
+using vx::test::GearboxFixture;
+
+// The workspace's tool buttons open the service dialogs on its own link, with its live status
+// paused around their exchanges and running again afterwards.
+class TestGearboxTools : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        fx = std::make_unique<GearboxFixture>();
+        QVERIFY(fx->openAndConnect());
+    }
+    void cleanup() { fx.reset(); }
+
+    void throttleSetupUsesTheGearboxLink();
+    void dataLoggerPausesAndResumesPolling();
+    void calibrateReadsThePointsFromTheGearbox();
+
+private:
+    QTimer* readTimer() const { return fx->child<QTimer>("GearboxReadTimer"); }
+    bool pollsAgain()
+    {
+        const qsizetype before = fx->gcu.receivedLines().size();
+        return QTest::qWaitFor([&] {
+            return fx->gcu.receivedLines().mid(before).contains("rp");
+        }, 5000);
+    }
+
+    std::unique_ptr<GearboxFixture> fx;
+};
+
+void TestGearboxTools::throttleSetupUsesTheGearboxLink()
+{
+    bool shown = false;
+    test::whenModalShown<ThrottleSetup>([&](ThrottleSetup& dialog) {
+        shown = true;
+        dialog.findChild<QComboBox*>("Combo1")->setCurrentText("Logarithmic");
+        dialog.Combo1_LostFocus();
+        dialog.reject();
+    });
+    QTest::mouseClick(fx->button("ThrotCal"), Qt::LeftButton);
+    QVERIFY(shown);
+    QVERIFY(fx->gcu.receivedLines().contains("00tt"));
+    QCOMPARE(G.ThrottlePotLaw, QStringLiteral("00"));
+    QVERIFY(readTimer()->isActive());
+    QVERIFY(pollsAgain());
+    QVERIFY2(fx->env->prompts.messages.isEmpty(), qPrintable(fx->env->prompts.texts().join('|')));
+}
+
+void TestGearboxTools::dataLoggerPausesAndResumesPolling()
+{
+    bool pausedMeanwhile = false;
+    test::whenModalShown<DataLogger>([&](DataLogger& dialog) {
+        pausedMeanwhile = !readTimer()->isActive();
+        dialog.Cancel_Click();
+    });
+    QTest::mouseClick(fx->button("DataLogger"), Qt::LeftButton);
+    QVERIFY(pausedMeanwhile);
+    QVERIFY(readTimer()->isActive());
+    QVERIFY(pollsAgain());
+}
+
+void TestGearboxTools::calibrateReadsThePointsFromTheGearbox()
+{
+    sim::AirPressureTable::of(fx->gcu)->setZeroCentivolts(62);
+    sim::AirPressureTable::of(fx->gcu)->setFullCentivolts(431);
+    QTest::mouseClick(fx->button("Calibrate"), Qt::LeftButton);
+    auto* dialog = qobject_cast<AirPressureCalibration*>(
+        [] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (w->objectName() == QLatin1String("TempCal") && w->isVisible())
+                    return w;
+            }
+            return static_cast<QWidget*>(nullptr);
+        }());
+    QVERIFY(dialog);
+    QVERIFY(!dialog->isModal());
+    QCOMPARE(dialog->findChild<QLineEdit*>("AirCompPressVoltsAtZero")->text(), QStringLiteral("0.62"));
+    QCOMPARE(dialog->findChild<QLineEdit*>("AirCompPressVoltsAt140")->text(), QStringLiteral("4.31"));
+    QVERIFY(fx->gcu.receivedLines().contains("az"));
+    QVERIFY(fx->gcu.receivedLines().contains("ah"));
+    QVERIFY(pollsAgain());
+    dialog->CalExit_Click();
+    QTRY_VERIFY(!dialog->isVisible());
+}
+
+QTEST_MAIN(TestGearboxTools)
+#include "test_gearbox_tools.moc"

@@ -377,8 +377,7 @@ void Changadv::SetPassword_Click()
     EcuSecurity dialog(this);
     dialog.SetWindowMode(0);
     dialog.exec();
-    if (!leaving_ && G.ControllerConnected == 1)
-        SyncWithRPMTimer(true);
+    SyncWithRPMTimer(true);
 }
 
 } // namespace vx

@@ -46,7 +46,9 @@ void Changadv::SyncWithRPMTimer(bool timerState)
     // directly resets the poll state itself.
     waitForReceived([this] { return G.PollState == 0 || !Timer3.isActive(); },
                     2 * timing::kReplyTimeoutMs);
-    if (timerState && !leaving_) {
+    // Live polling belongs to a running connection: a link lost meanwhile is left to the
+    // connect ticks, which resume polling once they are through.
+    if (timerState && !leaving_ && G.ControllerConnected == 1) {
         Timer3.setInterval(timing::scaled(timing::kLivePollMs));
         Timer3.start();
     } else {

@@ -49,6 +49,7 @@ private slots:
     void silentControllerIsALostLink();
     void replyMissingOneQuery();
     void syncErrorReset();
+    void syncErrorResetWhileTheLinkIsLost();
 
 private:
     void connect(int trigger, int cylinders)
@@ -235,6 +236,26 @@ void TestVvtLive::syncErrorReset()
     QTRY_COMPARE(caption("CurrSyncErrors"), QStringLiteral(" 0"));
     QVERIFY(ecu->receivedLines().contains("0sy"));
     QVERIFY(session->workspace->timer3().isActive());
+}
+
+void TestVvtLive::syncErrorResetWhileTheLinkIsLost()
+{
+    connect(1, 4);
+    sim::FaultSettings faults;
+    faults.silent = true;
+    ecu->setFaults(faults);
+    // A batch is outstanding and unanswered when the count is reset.
+    QTRY_COMPARE(G.PollState, 2);
+    QTest::mouseClick(test::buttonOf(*session->workspace, "CurrSyncErrors"), Qt::LeftButton);
+    QCOMPARE(session->workspace->statusText(), QStringLiteral("Lost connection"));
+    QVERIFY(!session->workspace->timer3().isActive());
+    QVERIFY(!ecu->receivedLines().contains("0sy"));
+    QTRY_COMPARE(test::statusOf(*session->workspace), QStringLiteral("Reconnecting..."));
+    QVERIFY(!session->workspace->timer3().isActive());
+    ecu->setFaults({});
+    QVERIFY(session->waitStatus(QStringLiteral("Running")));
+    QVERIFY(session->workspace->timer3().isActive());
+    QVERIFY(env->prompts.messages.isEmpty());
 }
 
 QTEST_MAIN(TestVvtLive)

@@ -280,10 +280,11 @@ bool Changadv::identify(const QString& rejection)
     const int synced = SyncWithController();
     if (leaving_)
         return false;
+    // A controller that stopped answering is reconnected, however far the synchronisation got;
+    // any other refusal ends the visit.
+    if (reconnectRequested_)
+        return false;
     if (synced != 1) {
-        // A controller that stopped answering is reconnected; any other refusal ends the visit.
-        if (reconnectRequested_)
-            return false;
         stopConnection();
         return false;
     }

@@ -254,10 +254,8 @@ int Changadv::checkControllerMap(int result)
                 G.CR + QStringLiteral("Reload the ECU's PWM parameters from the PC?")))
             return 2;
         setStatus(QStringLiteral("Loading PWM parameters"));
-        if (!sendCamParameters(2)) {
-            ReInitConnection();
-            return result;
-        }
+        if (!sendCamParameters(2))
+            return timedOut();
         break;
     }
     if (!readAllThrottleStates())
@@ -281,10 +279,10 @@ int Changadv::reloadController()
 {
     setStatus(QStringLiteral("Loading engine map"));
     const int result = LoadMapToController();
-    if (!sendAndWait(QStringLiteral("0") + Command(cmd::en))) {
-        ReInitConnection();
-        return result;
-    }
+    if (G.ControllerConnected == 0)
+        return 2;
+    if (!sendAndWait(QStringLiteral("0") + Command(cmd::en)))
+        return timedOut();
     Fill_Display();
     return result;
 }

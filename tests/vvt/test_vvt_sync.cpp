@@ -63,6 +63,8 @@ private slots:
     void forceOffer_data();
     void forceOffer();
     void restartedControllerThatNeverComesBack();
+    void silentDuringTheReload_data();
+    void silentDuringTheReload();
 
 private:
     // What the test set in the controller is what it starts up with.
@@ -426,6 +428,50 @@ void TestVvtSync::restartedControllerThatNeverComesBack()
     QVERIFY(session->workspace);
     QTRY_COMPARE(session->workspace->statusText(), QStringLiteral("Lost connection"));
     QCOMPARE(session->shell.mainWindowShown, 0);
+}
+
+void TestVvtSync::silentDuringTheReload_data()
+{
+    QTest::addColumn<QString>("difference");
+    QTest::addColumn<QByteArray>("unanswered");
+    QTest::newRow("parameters") << "parameters" << QByteArray("2BCih");
+    QTest::newRow("whole map") << "name" << QByteArray("02BCih");
+}
+
+void TestVvtSync::silentDuringTheReload()
+{
+    QFETCH(QString, difference);
+    QFETCH(QByteArray, unanswered);
+    copyControllerMap(*ecu, "DEMO");
+    ecu->settings().checksum = static_cast<quint32>(G.MapChecksum[1]);
+    if (difference == "name")
+        ecu->settings().name = "OTHER.cam";
+    else
+        ecu->settings().camParams[6] = 21;
+    connect(ecu.get(), &sim::Controller::lineReceived, this, [&](const QByteArray& line) {
+        if (line != unanswered)
+            return;
+        sim::FaultSettings faults;
+        faults.silent = true;
+        ecu->setFaults(faults);
+    });
+    plug();
+    env->prompts.answer(Answer::Yes);
+    bool runningSeen = false;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        runningSeen = runningSeen ||
+                      (session->workspace && test::statusOf(*session->workspace) == kRunning);
+    });
+    watch.start(2);
+    session->open();
+    QTRY_VERIFY_WITH_TIMEOUT(ecu->faults().silent, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(test::statusOf(*session->workspace),
+                              QStringLiteral("Reconnecting..."), 5000);
+    QVERIFY(!runningSeen);
+    QVERIFY(!session->workspace->timer3().isActive());
+    QCOMPARE(session->shell.mainWindowShown, 0);
+    QCOMPARE(env->prompts.messages.size(), 1);
 }
 
 QTEST_MAIN(TestVvtSync)

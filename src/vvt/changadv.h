@@ -110,6 +110,8 @@ private:
     void cellCommit();
     void selectionCommit();
     void startCommitTimer(QTimer& timer);
+    bool linkUp() const;
+    void uploadFailed(QTimer& commitTimer);
 
     // Synchronisation steps.
     bool sendAndWait(const QString& command);

@@ -116,15 +116,12 @@ void Changadv::cellCommit()
     }
     Timer3.stop();
     uploading_ = true;
-    const bool ok = UploadMapColumns(column, column, false);
+    const bool ok = linkUp() && UploadMapColumns(column, column, false);
     uploading_ = false;
     if (leaving_)
         return;
     if (!ok) {
-        MsgBox(QStringLiteral("Error sending advance data to system"), Buttons::Ok, Icon::None,
-               QStringLiteral("Error"));
-        Timer1.stop();
-        leaveWorkspace();
+        uploadFailed(Timer1);
         return;
     }
     if (grid_->cellValue(e) == v && grid_->editedCell() == e)
@@ -160,15 +157,12 @@ void Changadv::selectionCommit()
     }
     SyncWithRPMTimer(false);
     uploading_ = true;
-    const bool ok = UploadMapColumns(first, last, false);
+    const bool ok = linkUp() && UploadMapColumns(first, last, false);
     uploading_ = false;
     if (leaving_)
         return;
     if (!ok) {
-        MsgBox(QStringLiteral("Error sending advance data to system"), Buttons::Ok, Icon::None,
-               QStringLiteral("Error"));
-        Timer4.stop();
-        leaveWorkspace();
+        uploadFailed(Timer4);
         return;
     }
     const MapCell& stored = G.AdvanceMap[GetRpmOffsetFromIndex(lastCell)][G.CurrentMapSlot]
@@ -176,6 +170,27 @@ void Changadv::selectionCommit()
     if (stored && *stored == grid_->cellValue(lastCell))
         Timer4.stop();
     SyncWithRPMTimer(true);
+}
+
+bool Changadv::linkUp() const
+{
+    return G.ControllerConnected == 1 && VvtComPort.isOpen();
+}
+
+void Changadv::uploadFailed(QTimer& commitTimer)
+{
+    commitTimer.stop();
+    if (!linkUp()) {
+        // The link went away before or during the upload: the map holds the edit, and the
+        // reconnect compares it with the controller's and offers to reload it.
+        ComputeMapChecksum();
+        if (G.ControllerConnected == 1)
+            ReInitConnection();
+        return;
+    }
+    MsgBox(QStringLiteral("Error sending advance data to system"), Buttons::Ok, Icon::None,
+           QStringLiteral("Error"));
+    leaveWorkspace();
 }
 
 void Changadv::Nvram_Click()

@@ -39,6 +39,8 @@ private slots:
     void rejectedRecordClosesTheWorkspace();
     void saveInEcu_data();
     void saveInEcu();
+    void adapterPulledWithAnEdit_data();
+    void adapterPulledWithAnEdit();
 
 private:
     std::unique_ptr<test::TestEnvironment> env;
@@ -180,6 +182,52 @@ void TestVvtUpload::saveInEcu()
     } else {
         QVERIFY(session->workspace->timer3().isActive());
     }
+}
+
+void TestVvtUpload::adapterPulledWithAnEdit_data()
+{
+    QTest::addColumn<bool>("duringUpload");
+    QTest::newRow("edit not yet sent") << false;
+    QTest::newRow("edit being sent") << true;
+}
+
+void TestVvtUpload::adapterPulledWithAnEdit()
+{
+    QFETCH(bool, duringUpload);
+    timing::setScale(0.3);
+    QVERIFY(session->openRunning());
+    QVERIFY(session->focus(65));
+    if (duringUpload) {
+        auto pull = std::make_shared<QMetaObject::Connection>();
+        *pull = connect(ecu.get(), &sim::Controller::lineReceived, this,
+                        [this, pull](const QByteArray& line) {
+                            if (line != "po")
+                                return;
+                            disconnect(*pull);
+                            QTimer::singleShot(0, ecu.get(), [this] { ecu->unplug(); });
+                        });
+    }
+    QTest::keyClicks(session->cell(65), "+");
+    if (!duringUpload)
+        ecu->unplug();
+    QTRY_VERIFY_WITH_TIMEOUT(!session->workspace || test::statusOf(*session->workspace) ==
+                                                        QStringLiteral("Reconnecting..."),
+                             3000);
+    QVERIFY(session->workspace);
+    QVERIFY2(env->prompts.messages.isEmpty(), qPrintable(env->prompts.texts().join('|')));
+    QCOMPARE(session->shell.mainWindowShown, 0);
+    QCOMPARE(G.AdvanceMap[5][1][2], MapCell(11));
+    QVERIFY(!session->workspace->timer1().isActive());
+
+    // Back again: the controller still has the old value, so the reload is offered.
+    env->prompts.answer(Answer::Yes);
+    QVERIFY(ecu->replug());
+    QVERIFY(session->waitStatus(QStringLiteral("Running")));
+    QCOMPARE(env->prompts.texts(),
+             QStringList{"ECU's cam position map is different to the PC's cam position map.\r"
+                         "Reload the ECU's cam position map from the PC?"});
+    QTRY_COMPARE(ecu->cell(5, 2), 11);
+    QVERIFY(test::mapsAgree(*ecu));
 }
 
 QTEST_MAIN(TestVvtUpload)

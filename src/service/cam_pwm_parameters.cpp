@@ -64,8 +64,13 @@ private:
     CamPwmParameters& dialog_;
 };
 
-WorkspaceLink* host()
+// The VVT workspace's link while it is connected to the controller. Offline, or while the
+// workspace reconnects, a change is only stored: a reconnect compares the parameters with the
+// controller's and offers to reload them, and reads the all-throttle states back.
+WorkspaceLink* connectedHost()
 {
+    if (G.OfflineMode || G.ControllerConnected != 1)
+        return nullptr;
     return workspaceLink(QStringLiteral("Changadv"));
 }
 
@@ -206,8 +211,7 @@ void CamPwmParameters::commit(int index)
         showValue(index, v);
         if (v != old) {
             G.CamParams[index] = v;
-            WorkspaceLink* link = host();
-            if (!G.OfflineMode && link) {
+            if (WorkspaceLink* link = connectedHost()) {
                 link->SyncWithRPMTimer(false);
                 link->ComOutput(hexPadded(roundHalfEven(v * 10), 4) + mnemonicOf(index) + G.CR);
                 G.RxBuffer.clear();
@@ -238,8 +242,7 @@ void CamPwmParameters::AllThrotEnable_Click(int index)
     const bool switchOn = b->text() == kEnable;
     b->setText(switchOn ? kDisable : kEnable);
     const QString code = switchOn ? QStringLiteral("01") : QStringLiteral("00");
-    WorkspaceLink* link = host();
-    if (!G.OfflineMode && link) {
+    if (WorkspaceLink* link = connectedHost()) {
         link->SyncWithRPMTimer(false);
         link->ComOutput(code + Command(index == 0 ? cmd::it : cmd::et) + G.CR);
         if (!WaitForReply(false, QStringLiteral("*"), 0))

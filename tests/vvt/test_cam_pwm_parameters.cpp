@@ -43,6 +43,7 @@ private slots:
     void noAnswerIsALostLink();
     void allThrottleButtons();
     void offlineOnlyStores();
+    void changesWhileReconnecting();
 
 private:
     CamPwmParameters& openDialog()
@@ -213,6 +214,34 @@ void TestCamPwmParameters::offlineOnlyStores()
     QVERIFY(dialog.GetThrottleEnable(0));
     QCOMPARE(ecu->receivedByteCount(), 0);
     QVERIFY(env->prompts.messages.isEmpty());
+}
+
+void TestCamPwmParameters::changesWhileReconnecting()
+{
+    CamPwmParameters& dialog = openDialog();
+    sim::FaultSettings faults;
+    faults.silent = true;
+    ecu->setFaults(faults);
+    QTRY_COMPARE(session->workspace->statusText(), QStringLiteral("Lost connection"));
+    // The connect ticks have the port open for a wake-up.
+    QTRY_VERIFY(ecu->link().isOpenByProgram());
+    ecu->clearReceivedLines();
+    enter(dialog, 0, "70");
+    QTest::mouseClick(dialog.allThrottleButton(0), Qt::LeftButton);
+    QCOMPARE(G.CamParams[0], 70.0);
+    QCOMPARE(test::commandLines(*ecu), QByteArrayList());
+    QVERIFY(env->prompts.messages.isEmpty());
+
+    // Back again: the controller's parameters differ from the PC's, so the reload is offered.
+    env->prompts.answer(Answer::Yes);
+    ecu->setFaults({});
+    QVERIFY(session->waitStatus(QStringLiteral("Running")));
+    QCOMPARE(env->prompts.texts(),
+             QStringList{"ECU's PWM parameters are different to the PC's PWM parameters.\r"
+                         "Reload the ECU's PWM parameters from the PC?"});
+    QCOMPARE(ecu->settings().camParams[0], 700);
+    // The all-throttle state shown is the controller's again.
+    QVERIFY(!dialog.GetThrottleEnable(0));
 }
 
 QTEST_MAIN(TestCamPwmParameters)

@@ -205,6 +205,9 @@ void Changadv::Nvram_Click()
                Icon::Information, QString());
         return;
     }
+    // The link may have been lost while the question was up.
+    if (!linkUp())
+        return;
     SyncWithRPMTimer(false);
     G.RxBuffer.clear();
     ComOutput(Command(cmd::unv) + G.CR);

@@ -224,7 +224,7 @@ void TestCamPwmParameters::changesWhileReconnecting()
     ecu->setFaults(faults);
     QTRY_COMPARE(session->workspace->statusText(), QStringLiteral("Lost connection"));
     // The connect ticks have the port open for a wake-up.
-    QTRY_VERIFY(ecu->link().isOpenByProgram());
+    QTRY_VERIFY(session->workspace->port().isOpen());
     ecu->clearReceivedLines();
     enter(dialog, 0, "70");
     QTest::mouseClick(dialog.allThrottleButton(0), Qt::LeftButton);

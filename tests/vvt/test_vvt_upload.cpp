@@ -39,6 +39,7 @@ private slots:
     void rejectedRecordClosesTheWorkspace();
     void saveInEcu_data();
     void saveInEcu();
+    void linkLostWhileAskingToSaveInEcu();
     void adapterPulledWithAnEdit_data();
     void adapterPulledWithAnEdit();
 
@@ -182,6 +183,33 @@ void TestVvtUpload::saveInEcu()
     } else {
         QVERIFY(session->workspace->timer3().isActive());
     }
+}
+
+void TestVvtUpload::linkLostWhileAskingToSaveInEcu()
+{
+    timing::setScale(0.3);
+    QVERIFY(session->openRunning());
+    env->prompts.whileShown = [&](const Message&) {
+        sim::FaultSettings faults;
+        faults.silent = true;
+        ecu->setFaults(faults);
+        // The link is lost while the question is up; the connect ticks open the port again.
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return session->workspace->statusText() == QStringLiteral("Lost connection") &&
+                       session->workspace->port().isOpen();
+            },
+            3000));
+        ecu->clearReceivedLines();
+    };
+    env->prompts.answer(Answer::Yes);
+    session->workspace->Nvram_Click();
+    env->prompts.whileShown = nullptr;
+    QCOMPARE(env->prompts.messages.size(), 1);
+    QVERIFY(!ecu->receivedLines().contains("unv"));
+    QVERIFY(!session->workspace->timer3().isActive());
+    ecu->setFaults({});
+    QVERIFY(session->waitStatus(QStringLiteral("Running")));
 }
 
 void TestVvtUpload::adapterPulledWithAnEdit_data()

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class QGroupBox;
@@ -90,6 +91,10 @@ private:
     void setStatus(const QString& text);
     QString status() const;
     void setLinkButtonsEnabled(bool enabled);
+
+    // Waits for the controller, yielding, until the condition holds (true), the time has passed
+    // or the workspace is told to close (false).
+    bool waitForController(const std::function<bool()>& condition, int timeoutMs);
 
     // Connect sequence.
     void openAndWake(const QString& baud);

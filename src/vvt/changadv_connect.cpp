@@ -40,6 +40,13 @@ QString openFailureText(const PortOpenResult& result)
 
 } // namespace
 
+bool Changadv::waitForController(const std::function<bool()>& condition, int timeoutMs)
+{
+    // A workspace told to close stops listening at once, so that it is gone before the main
+    // window it has shown can be asked to open the workspace again.
+    return waitForReceived([&] { return leaving_ || condition(); }, timeoutMs) && !leaving_;
+}
+
 void Changadv::SyncWithRPMTimer(bool timerState)
 {
     // A live exchange can only finish while the live timer runs; a commit that stopped it
@@ -209,7 +216,7 @@ int Changadv::LoginToController()
 {
     G.RxBuffer.clear();
     ComOutput(G.CR);
-    if (!waitForReceived(
+    if (!waitForController(
             [] {
                 return G.RxBuffer.contains(QLatin1Char('*')) ||
                        G.RxBuffer.contains(QLatin1Char('>'));
@@ -221,7 +228,7 @@ int Changadv::LoginToController()
     G.RxBuffer.clear();
     if (!G.ControllerPassword.isEmpty()) {
         ComOutput(G.ControllerPassword + G.CR);
-        if (!waitForReceived([] { return endsWithPrompt(G.RxBuffer); }, timing::kPromptWaitMs))
+        if (!waitForController([] { return endsWithPrompt(G.RxBuffer); }, timing::kPromptWaitMs))
             return -1;
         if (!G.RxBuffer.contains(kPasswordRequest))
             return 1;
@@ -250,8 +257,8 @@ bool Changadv::identify(const QString& rejection)
     }
     G.RxBuffer.clear();
     ComOutput(Command(cmd::ve) + G.CR);
-    if (!waitForReceived([] { return G.RxBuffer.contains(QLatin1Char('*')); },
-                         timing::kPromptWaitMs)) {
+    if (!waitForController([] { return G.RxBuffer.contains(QLatin1Char('*')); },
+                           timing::kPromptWaitMs)) {
         closePort();
         restartConnecting();
         return false;

@@ -10,7 +10,6 @@
 #include "vvt/map_grid.h"
 #include "vvt/map_model.h"
 #include "vvt/map_records.h"
-#include "vvt/rx_wait.h"
 
 #include <QPushButton>
 
@@ -60,7 +59,7 @@ bool Changadv::UploadMapColumns(int first, int last, bool keepOpen)
     // The prompt that counts is the one after the checksum line's own echo; a rejection that
     // arrives with it fails the upload like any other rejected line.
     const QString echo = checksum + G.CR + G.LF;
-    if (!waitForReceived(
+    if (!waitForController(
             [&] { return G.RxBuffer.contains(echo) && G.RxBuffer.endsWith(QLatin1Char('*')); },
             timing::kReplyTimeoutMs))
         return false;

@@ -60,6 +60,8 @@ private slots:
     void linkOperations();
     void serviceDialogsUseTheWorkspaceLink();
     void exitWhileWaitingForTheController();
+    void exitWhileWaitingForTheLogin_data();
+    void exitWhileWaitingForTheLogin();
 
 private:
     void open()
@@ -438,6 +440,42 @@ void TestVvtConnect::exitWhileWaitingForTheController()
     QCOMPARE(G.ControllerConnected, 0);
     QVERIFY(env->prompts.messages.isEmpty());
     QTRY_VERIFY(!ecu->link().isOpenByProgram());
+}
+
+void TestVvtConnect::exitWhileWaitingForTheLogin_data()
+{
+    QTest::addColumn<int>("answered");
+    QTest::addColumn<QByteArray>("exitAt");
+    QTest::newRow("password question") << 1 << QByteArray("");
+    QTest::newRow("version") << 2 << QByteArray("ve");
+}
+
+void TestVvtConnect::exitWhileWaitingForTheLogin()
+{
+    QFETCH(int, answered);
+    QFETCH(QByteArray, exitAt);
+    timing::setScale(1.0);
+    sim::FaultSettings faults;
+    faults.silentAfterLines = answered;
+    ecu->setFaults(faults);
+    test::plugAtPort(*ecu, 1, *env);
+    // Exit while the unanswered line is waited for; the main window shown by Exit would find
+    // the old workspace again if it stayed for the rest of the wait.
+    bool stillThere = false;
+    connect(ecu.get(), &sim::Controller::lineReceived, this, [&](const QByteArray& line) {
+        if (line != exitAt || ecu->receivedLines().size() != answered + 1)
+            return;
+        QTimer::singleShot(10, this, [&] {
+            test::buttonOf(*workspace, "ChangAdvExit_0")->click();
+            QTimer::singleShot(100, this, [&] { stillThere = !workspace.isNull(); });
+        });
+    });
+    open();
+    QTRY_COMPARE_WITH_TIMEOUT(shell.mainWindowShown, 1, kConnectMs);
+    QTRY_VERIFY(!workspace);
+    QTest::qWait(150);
+    QVERIFY(!stillThere);
+    QVERIFY(env->prompts.messages.isEmpty());
 }
 
 QTEST_MAIN(TestVvtConnect)

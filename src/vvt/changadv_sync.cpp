@@ -237,6 +237,8 @@ int Changadv::checkControllerMap(int result)
             return 2;
         setStatus(QStringLiteral("Loading cam position map"));
         if (!UploadMapColumns(0, kMapUsedColumns - 1, false)) {
+            if (leaving_)
+                return 2;
             MsgBox(QStringLiteral("Error loading data into system"), Buttons::Ok, Icon::None,
                    QStringLiteral("Error"));
             Fill_Display();
@@ -291,6 +293,9 @@ int Changadv::LoadMapToController()
 {
     int result = 1;
     if (!UploadMapColumns(0, kMapUsedColumns - 1, true)) {
+        // Exit breaks the upload off; there is nothing to report then.
+        if (leaving_)
+            return 2;
         MsgBox(QStringLiteral("Error loading data into system"), Buttons::Ok, Icon::None,
                QStringLiteral("Error"));
         result = 2;

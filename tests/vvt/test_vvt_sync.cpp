@@ -63,6 +63,7 @@ private slots:
     void forceOffer_data();
     void forceOffer();
     void restartedControllerThatNeverComesBack();
+    void exitDuringTheReload();
     void silentDuringTheReload_data();
     void silentDuringTheReload();
 
@@ -428,6 +429,28 @@ void TestVvtSync::restartedControllerThatNeverComesBack()
     QVERIFY(session->workspace);
     QTRY_COMPARE(session->workspace->statusText(), QStringLiteral("Lost connection"));
     QCOMPARE(session->shell.mainWindowShown, 0);
+}
+
+void TestVvtSync::exitDuringTheReload()
+{
+    copyControllerMap(*ecu, "DEMO");
+    ecu->settings().checksum = static_cast<quint32>(G.MapChecksum[1]);
+    ecu->settings().name = "OTHER.cam";
+    connect(ecu.get(), &sim::Controller::lineReceived, this, [&](const QByteArray& line) {
+        if (line == "po")
+            QTimer::singleShot(0, this, [&] {
+                test::buttonOf(*session->workspace, "ChangAdvExit_0")->click();
+            });
+    });
+    plug();
+    env->prompts.answer(Answer::Yes);
+    session->open();
+    QTRY_COMPARE_WITH_TIMEOUT(session->shell.mainWindowShown, 1, 5000);
+    QTRY_VERIFY(!session->workspace);
+    // Nothing is reported about an upload the operator broke off.
+    QCOMPARE(env->prompts.texts(),
+             QStringList{"ECU contains OTHER, Map1 contains DEMO, reload ECU?"});
+    QCOMPARE(G.ControllerConnected, 0);
 }
 
 void TestVvtSync::silentDuringTheReload_data()

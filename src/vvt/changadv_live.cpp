@@ -161,6 +161,10 @@ void Changadv::showLiveValues(const QString& r)
 
 void Changadv::CurrSyncErrors_Click()
 {
+    // The display takes clicks while the workspace connects too, with the port open: a reset
+    // then would cut into the connect exchanges, and only a running link has a count to reset.
+    if (G.ControllerConnected != 1)
+        return;
     const BusyScope busy;
     SyncWithRPMTimer(false);
     if (VvtComPort.isOpen())

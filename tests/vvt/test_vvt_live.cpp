@@ -50,6 +50,7 @@ private slots:
     void replyMissingOneQuery();
     void syncErrorReset();
     void syncErrorResetWhileTheLinkIsLost();
+    void syncErrorResetWhileConnecting();
 
 private:
     void connect(int trigger, int cylinders)
@@ -255,6 +256,23 @@ void TestVvtLive::syncErrorResetWhileTheLinkIsLost()
     ecu->setFaults({});
     QVERIFY(session->waitStatus(QStringLiteral("Running")));
     QVERIFY(session->workspace->timer3().isActive());
+    QVERIFY(env->prompts.messages.isEmpty());
+}
+
+void TestVvtLive::syncErrorResetWhileConnecting()
+{
+    // The port is open while the sequence waits for the wake-up answer: a click then must not
+    // talk to the controller, nor take the answer the next connect step looks for.
+    sim::FaultSettings silent;
+    silent.silent = true;
+    ecu->setFaults(silent);
+    test::plugAtPort(*ecu, 1, *env);
+    session->open();
+    QTRY_VERIFY_WITH_TIMEOUT(ecu->link().isOpenByProgram(), 5000);
+    QTest::mouseClick(test::buttonOf(*session->workspace, "CurrSyncErrors"), Qt::LeftButton);
+    ecu->setFaults({});
+    QVERIFY(session->waitStatus(QStringLiteral("Running"), 10000));
+    QVERIFY(!ecu->receivedLines().contains("0sy"));
     QVERIFY(env->prompts.messages.isEmpty());
 }
 

@@ -164,7 +164,6 @@ private:
     QString StatusText;
     int InitStep = 0;
     QString PollReply;
-    QString RpmField;
     int GearPatternCode = 0;
     QString SavedText;
     bool EditBusy = false;

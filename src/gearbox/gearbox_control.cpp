@@ -2,6 +2,7 @@
 
 #include "app/shell.h"
 #include "common/globals.h"
+#include "common/prompts.h"
 #include "common/timing.h"
 #include "gearbox/gearbox_link.h"
 
@@ -23,6 +24,14 @@ GearboxControl::BusyScope::~BusyScope()
 {
     if (--workspace_.busyDepth_ == 0 && workspace_.closePending_)
         QTimer::singleShot(0, &workspace_, [w = &workspace_] { w->close(); });
+}
+
+bool GearboxControl::refusedWhileBusy() const
+{
+    if (!EditBusy())
+        return false;
+    prompts().beep();
+    return true;
 }
 
 GearboxControl::GearboxControl(Shell& shell, QWidget* parent)

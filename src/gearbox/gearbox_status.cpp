@@ -126,6 +126,8 @@ void GearboxControl::showStatus(const gearbox::StatusView& view)
 
 void GearboxControl::CurrSyncErrors_Click()
 {
+    if (refusedWhileBusy())
+        return;
     BusyScope busy(*this);
     SyncWithRPMTimer(false);
     if (GearboxComPort.isOpen()) {

@@ -126,7 +126,9 @@ void GearboxControl::showStatus(const gearbox::StatusView& view)
 
 void GearboxControl::CurrSyncErrors_Click()
 {
-    if (refusedWhileBusy())
+    // The display takes clicks while the workspace connects too, with the port open: only a
+    // running link has a count to reset.
+    if (G.ControllerConnected != 1 || refusedWhileBusy())
         return;
     BusyScope busy(*this);
     SyncWithRPMTimer(false);

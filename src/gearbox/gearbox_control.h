@@ -127,6 +127,7 @@ private:
     void unloadWorkspace();
     void armInitTimer();
     void closePort();
+    bool closeToolWindows();
     void onPortClosed();
     bool waitForText(const QString& text);
     void resetTestModeControls();

@@ -129,6 +129,8 @@ bool GearboxControl::WriteGearboxFile(const QString& path)
 
 void GearboxControl::OpenFile_Click()
 {
+    if (refusedWhileBusy())
+        return;
     const std::optional<QString> chosen = prompts().openFile(
         FileRequest{gearboxFolder() + QStringLiteral("*.gbx"), kFilter, QString()});
     if (!chosen)

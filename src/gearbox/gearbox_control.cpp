@@ -2,11 +2,13 @@
 
 #include "app/shell.h"
 #include "common/globals.h"
+#include "common/prompts.h"
 #include "common/timing.h"
 #include "gearbox/gearbox_link.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
 
 namespace vx {
 
@@ -23,6 +25,14 @@ GearboxControl::BusyScope::~BusyScope()
 {
     if (--workspace_.busyDepth_ == 0 && workspace_.closePending_)
         QTimer::singleShot(0, &workspace_, [w = &workspace_] { w->close(); });
+}
+
+bool GearboxControl::refusedWhileBusy() const
+{
+    if (!EditBusy())
+        return false;
+    prompts().beep();
+    return true;
 }
 
 GearboxControl::GearboxControl(Shell& shell, QWidget* parent)
@@ -109,6 +119,21 @@ void GearboxControl::GearboxExit_Click()
     unloadWorkspace();
 }
 
+// A tool window still open on this link (the air-pressure calibration, shown without waiting)
+// closes first, through its own close. One that is in the middle of an exchange refuses; the
+// workspace closes once it has gone, so that its port stays open until the exchange is over.
+bool GearboxControl::closeToolWindows()
+{
+    for (QDialog* dialog : findChildren<QDialog*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (!dialog->isVisible() || dialog->close())
+            continue;
+        connect(dialog, &QObject::destroyed, this, &QWidget::close,
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+        return false;
+    }
+    return true;
+}
+
 void GearboxControl::closeEvent(QCloseEvent* event)
 {
     GearboxInitTimer->stop();
@@ -117,6 +142,12 @@ void GearboxControl::closeEvent(QCloseEvent* event)
         // An exchange is waiting for the controller: end its wait and close once it is over.
         closePending_ = true;
         G.ReplyWaiting = 0;
+        hide();
+        event->ignore();
+        return;
+    }
+    if (!closeToolWindows()) {
+        closePending_ = true;
         hide();
         event->ignore();
         return;

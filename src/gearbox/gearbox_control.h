@@ -95,6 +95,13 @@ private:
     private:
         GearboxControl& workspace_;
     };
+    // One exchange with the controller at a time. A click or an edit handled while another
+    // handler waits for its reply would send a command of its own and take that reply, leaving
+    // the first handler to time out as if the link were lost. Every handler that talks to the
+    // controller holds a BusyScope while it runs.
+    bool EditBusy() const { return busyDepth_ > 0; }
+    // A click that would start an exchange while one is under way: refused with a beep.
+    bool refusedWhileBusy() const;
 
     // Building the window
     void buildWindow();
@@ -120,6 +127,7 @@ private:
     void unloadWorkspace();
     void armInitTimer();
     void closePort();
+    bool closeToolWindows();
     void onPortClosed();
     bool waitForText(const QString& text);
     void resetTestModeControls();
@@ -164,10 +172,8 @@ private:
     QString StatusText;
     int InitStep = 0;
     QString PollReply;
-    QString RpmField;
     int GearPatternCode = 0;
     QString SavedText;
-    bool EditBusy = false;
     int busyDepth_ = 0;
     bool closePending_ = false;
     bool closingPort_ = false;

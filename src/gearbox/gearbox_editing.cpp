@@ -133,10 +133,9 @@ bool GearboxControl::sendSetting(const QString& line)
 
 void GearboxControl::CommitNumberBox(QLineEdit* box, const gearbox::NumberParameter& parameter)
 {
-    if (EditBusy)
+    if (EditBusy())
         return;
     BusyScope busy(*this);
-    EditBusy = true;
     const QString t = box->text().trimmed();
     if (t != SavedText) {
         const gearbox::Entry entry =
@@ -153,11 +152,12 @@ void GearboxControl::CommitNumberBox(QLineEdit* box, const gearbox::NumberParame
                         gearbox::mnemonic(parameter));
         }
     }
-    EditBusy = false;
 }
 
 void GearboxControl::commitGearRow(QLineEdit* box, bool ramRow, int row)
 {
+    if (EditBusy())
+        return;
     BusyScope busy(*this);
     const QString t = box->text().trimmed();
     if (t == SavedText)
@@ -187,6 +187,8 @@ void GearboxControl::MaxGears_LostFocus()
 
 void GearboxControl::SetRamPosition_Click(const gearbox::NumberParameter& parameter)
 {
+    if (refusedWhileBusy())
+        return;
     BusyScope busy(*this);
     SyncWithRPMTimer(false);
     const auto value = static_cast<int>(leadingNumber(RamSensor->text()));
@@ -203,6 +205,8 @@ void GearboxControl::SetRamPosition_Click(const gearbox::NumberParameter& parame
 
 void GearboxControl::SetGear_Click(int row)
 {
+    if (refusedWhileBusy())
+        return;
     BusyScope busy(*this);
     SyncWithRPMTimer(false);
     const auto send = [&](QLabel* sensor, int command, QLineEdit* box) {
@@ -229,6 +233,10 @@ void GearboxControl::switchClicked(QCheckBox* box, bool& global, int command)
     const bool ticked = box->isChecked();
     if (ticked == global)
         return;
+    if (refusedWhileBusy()) {
+        box->setChecked(global);
+        return;
+    }
     global = ticked;
     BusyScope busy(*this);
     sendSetting((ticked ? QStringLiteral("01") : QStringLiteral("00")) + Command(command));
@@ -236,10 +244,13 @@ void GearboxControl::switchClicked(QCheckBox* box, bool& global, int command)
 
 void GearboxControl::RPMMatchMode_Click()
 {
+    if (refusedWhileBusy()) {
+        RPMMatchMode->setChecked(!RPMMatchMode->isChecked());
+        return;
+    }
     BusyScope busy(*this);
-    if (!sendSetting((RPMMatchMode->isChecked() ? QStringLiteral("01") : QStringLiteral("00")) +
-                     Command(cmd::rm)))
-        EditBusy = false;
+    sendSetting((RPMMatchMode->isChecked() ? QStringLiteral("01") : QStringLiteral("00")) +
+                Command(cmd::rm));
 }
 
 void GearboxControl::AutoShiftOption_Click()
@@ -247,6 +258,10 @@ void GearboxControl::AutoShiftOption_Click()
     const QString text = AutoShiftOption->currentText();
     if (text == SavedText)
         return;
+    if (refusedWhileBusy()) {
+        AutoShiftOption->setCurrentIndex(AutoShiftOption->findText(SavedText));
+        return;
+    }
     BusyScope busy(*this);
     const int index = gearbox::autoShiftIndex(text);
     // Remembered at once, so that leaving the list after choosing sends nothing more.

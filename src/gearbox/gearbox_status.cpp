@@ -39,7 +39,6 @@ void GearboxControl::GearboxReadTimer_Timer()
         G.RxBuffer.clear();
         link_->ComOutput(batch.text);
         G.PollState = 1;
-        RpmField.clear();
         return;
     }
     PollReply += G.RxBuffer;
@@ -52,7 +51,6 @@ void GearboxControl::GearboxReadTimer_Timer()
             link_->ComOutput(xon());
             PollReply.clear();
             link_->ComOutput(batch.text);
-            RpmField.clear();
             G.PollState = 3;
         } else {
             lostLink();
@@ -69,12 +67,10 @@ void GearboxControl::GearboxReadTimer_Timer()
             link_->ComOutput(xon());
             PollReply.clear();
             link_->ComOutput(batch.text);
-            RpmField.clear();
         }
         return;
     }
     G.PollState = 0;
-    RpmField = gearbox::field(PollReply, QStringLiteral("rp"), 4).value_or(QString());
     showStatus(gearbox::decodeStatus(PollReply, batch, G.TriggerType, G.CylinderCount));
 }
 
@@ -130,6 +126,10 @@ void GearboxControl::showStatus(const gearbox::StatusView& view)
 
 void GearboxControl::CurrSyncErrors_Click()
 {
+    // The display takes clicks while the workspace connects too, with the port open: only a
+    // running link has a count to reset.
+    if (G.ControllerConnected != 1 || refusedWhileBusy())
+        return;
     BusyScope busy(*this);
     SyncWithRPMTimer(false);
     if (GearboxComPort.isOpen()) {

@@ -20,12 +20,16 @@ const QString kTestModePrompt = QStringLiteral("TestMode>");
 
 void GearboxControl::operateButton(int command)
 {
+    if (refusedWhileBusy())
+        return;
     BusyScope busy(*this);
     sendSetting(Command(command));
 }
 
 void GearboxControl::EnableDisable_Click()
 {
+    if (refusedWhileBusy())
+        return;
     BusyScope busy(*this);
     SyncWithRPMTimer(false);
     if (EnableDisable->text() == QLatin1String("Enable")) {
@@ -69,6 +73,8 @@ void GearboxControl::EnableDisable_Click()
 
 void GearboxControl::outputButton(const gearbox::TestOutput& output)
 {
+    if (refusedWhileBusy())
+        return;
     BusyScope busy(*this);
     if (!sendSetting(Command(output.command)))
         return;
@@ -91,6 +97,8 @@ void GearboxControl::outputButton(const gearbox::TestOutput& output)
 
 void GearboxControl::GearPattern_Click()
 {
+    if (refusedWhileBusy())
+        return;
     BusyScope busy(*this);
     SyncWithRPMTimer(false);
     {
@@ -107,17 +115,25 @@ void GearboxControl::GearPattern_Click()
 
 void GearboxControl::ThrotCal_Click()
 {
+    if (refusedWhileBusy())
+        return;
     BusyScope busy(*this);
     showThrottleSetup(this, objectName());
 }
 
 void GearboxControl::Calibrate_Click()
 {
+    if (refusedWhileBusy())
+        return;
+    // The dialog reads both calibration points from the controller before it is shown.
+    BusyScope busy(*this);
     showAirPressureCalibration(this);
 }
 
 void GearboxControl::DataLogger_Click()
 {
+    if (refusedWhileBusy())
+        return;
     BusyScope busy(*this);
     SyncWithRPMTimer(false);
     showDataLogger(this);

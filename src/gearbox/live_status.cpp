@@ -122,6 +122,9 @@ QString crankRpm(const QString& rhField)
     if (rhField.isEmpty() || rhField == QLatin1String("000000"))
         return QStringLiteral("0");
     const qint64 period = HexStringToInt(rhField);
+    // Garbled digits can add up to no period at all (or a negative one): no speed to show.
+    if (period <= 0)
+        return formatRpm(0);
     const qint64 r = 30000000000LL / (period * 320);
     return formatRpm(r > 0 && r < 32767 ? r : 0);
 }

@@ -4,6 +4,7 @@
 #include "gearbox_fixture.h"
 #include "serial/workspace_link.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -43,6 +44,8 @@ private slots:
     void exitClosesAndShowsTheMainWindow();
     void linkIsRegisteredWhileOpen();
     void exitDuringAnExchange();
+    void requestDuringAnExchange_data();
+    void requestDuringAnExchange();
     void fromTheMainWindow_data();
     void fromTheMainWindow();
 
@@ -338,6 +341,62 @@ void TestGearboxConnect::exitDuringAnExchange()
     QCOMPARE(fx->shell.mainWindowShown, 1);
     QCOMPARE(G.ControllerConnected, 0);
     QVERIFY(fx->gcu.receivedLines().contains("ps"));
+}
+
+void TestGearboxConnect::requestDuringAnExchange_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("beeps");
+    QTest::newRow("operate button") << "TestDownshift" << 1;
+    QTest::newRow("Set button") << "SetPlayUpshift" << 1;
+    QTest::newRow("gear Set button") << "SetGear_2" << 1;
+    QTest::newRow("switch") << "SwapPaddles" << 1;
+    QTest::newRow("RPM match switch") << "RPMMatchMode" << 1;
+    QTest::newRow("sync error reset") << "CurrSyncErrors" << 1;
+    // A box commit meanwhile is skipped quietly, as a focus change during a commit is.
+    QTest::newRow("number box") << "RamWindow" << 0;
+    QTest::newRow("gear row") << "BarrelGear_2" << 0;
+}
+
+void TestGearboxConnect::requestDuringAnExchange()
+{
+    QFETCH(QString, control);
+    QFETCH(int, beeps);
+    fx.reset();
+    fx = std::make_unique<GearboxFixture>(0.3);
+    QVERIFY(fx->openAndConnect());
+    const bool rpmMatch = fx->gcu.settings().value("rm") == 1;
+    sim::FaultSettings slow;
+    slow.replyDelay = std::chrono::milliseconds(40);
+    fx->gcu.setFaults(slow);
+    // The user acts again while the upshift still waits for its reply.
+    bool acted = false;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, [&] {
+        if (acted || !fx->gcu.receivedLines().contains("ps"))
+            return;
+        acted = true;
+        if (QLineEdit* box = fx->box(control))
+            fx->typeAndEnter(box, "9");
+        else if (QWidget* w = fx->workspace->findChild<QWidget*>(control))
+            QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(5, 5));
+    });
+    watch.start(1);
+    fx->button("TestUpshift")->click();
+    QVERIFY(acted);
+    watch.stop();
+    // The second request is refused: the first command's reply was not taken away from it,
+    // and only that command went out.
+    QCOMPARE(G.ControllerConnected, 1);
+    QCOMPARE(fx->status(), QStringLiteral("Running"));
+    QCOMPARE(fx->sentSettings(), QByteArrayList{"ps"});
+    QVERIFY(fx->child<QTimer>("GearboxReadTimer")->isActive());
+    QVERIFY(fx->env->prompts.messages.isEmpty());
+    // Nothing shows what the controller was never sent.
+    QVERIFY(!fx->child<QCheckBox>("SwapPaddles")->isChecked());
+    QVERIFY(!G.PaddlesSwapped);
+    QCOMPARE(fx->child<QCheckBox>("RPMMatchMode")->isChecked(), rpmMatch);
+    QCOMPARE(fx->env->prompts.beeps, beeps);
 }
 
 void TestGearboxConnect::fromTheMainWindow_data()

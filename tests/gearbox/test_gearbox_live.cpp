@@ -40,6 +40,7 @@ private slots:
     void threeSilentTicksLoseTheLink();
     void slowAnswersAreCollectedOverTicks();
     void syncErrorReset();
+    void syncErrorResetWhileConnecting();
     void realTimingRefreshes();
 
 private:
@@ -191,6 +192,22 @@ void TestGearboxLive::syncErrorReset()
     QCOMPARE(fx->gcu.live().value("sy"), 0);
     QTRY_COMPARE(fx->label("CurrSyncErrors")->text(), QStringLiteral(" 0"));
     QVERIFY(fx->child<QTimer>("GearboxReadTimer")->isActive());
+}
+
+void TestGearboxLive::syncErrorResetWhileConnecting()
+{
+    // The port is open while the sequence waits for the wake-up answer: a click then must not
+    // talk to the controller, nor empty the buffer the next connect step looks at.
+    sim::FaultSettings silent;
+    silent.silent = true;
+    fx->gcu.setFaults(silent);
+    fx->open();
+    QTRY_VERIFY_WITH_TIMEOUT(fx->gcu.link().isOpenByProgram(), 5000);
+    QTest::mouseClick(fx->label("CurrSyncErrors"), Qt::LeftButton);
+    fx->gcu.setFaults({});
+    QVERIFY(fx->waitRunning());
+    QVERIFY(!fx->gcu.receivedLines().contains("0sy"));
+    QVERIFY(fx->env->prompts.messages.isEmpty());
 }
 
 void TestGearboxLive::realTimingRefreshes()

@@ -204,6 +204,10 @@ void TestGearboxLogic::engineSpeed_data()
     QTest::newRow("crank too fast") << 0 << 4 << "0000"
                                     << "000001"
                                     << "";
+    // Line noise whose digits add up to a period of nothing is no speed.
+    QTest::newRow("crank garbled to zero") << 0 << 4 << "0000"
+                                           << "00001 "
+                                           << "";
 }
 
 void TestGearboxLogic::engineSpeed()

@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
@@ -31,15 +32,25 @@ private slots:
     void throttleSetupUsesTheGearboxLink();
     void dataLoggerPausesAndResumesPolling();
     void calibrateReadsThePointsFromTheGearbox();
+    void exitWhileTheCalibrationTalks_data();
+    void exitWhileTheCalibrationTalks();
 
 private:
+    static AirPressureCalibration* calibration()
+    {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* dialog = qobject_cast<AirPressureCalibration*>(w);
+                dialog && dialog->isVisible())
+                return dialog;
+        }
+        return nullptr;
+    }
     QTimer* readTimer() const { return fx->child<QTimer>("GearboxReadTimer"); }
     bool pollsAgain()
     {
         const qsizetype before = fx->gcu.receivedLines().size();
-        return QTest::qWaitFor([&] {
-            return fx->gcu.receivedLines().mid(before).contains("rp");
-        }, 5000);
+        return QTest::qWaitFor([&] { return fx->gcu.receivedLines().mid(before).contains("rp"); },
+                               5000);
     }
 
     std::unique_ptr<GearboxFixture> fx;
@@ -81,23 +92,71 @@ void TestGearboxTools::calibrateReadsThePointsFromTheGearbox()
     sim::AirPressureTable::of(fx->gcu)->setZeroCentivolts(62);
     sim::AirPressureTable::of(fx->gcu)->setFullCentivolts(431);
     QTest::mouseClick(fx->button("Calibrate"), Qt::LeftButton);
-    auto* dialog = qobject_cast<AirPressureCalibration*>(
-        [] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                if (w->objectName() == QLatin1String("TempCal") && w->isVisible())
-                    return w;
-            }
-            return static_cast<QWidget*>(nullptr);
-        }());
+    AirPressureCalibration* dialog = calibration();
     QVERIFY(dialog);
+    QCOMPARE(dialog->objectName(), QStringLiteral("TempCal"));
     QVERIFY(!dialog->isModal());
-    QCOMPARE(dialog->findChild<QLineEdit*>("AirCompPressVoltsAtZero")->text(), QStringLiteral("0.62"));
-    QCOMPARE(dialog->findChild<QLineEdit*>("AirCompPressVoltsAt140")->text(), QStringLiteral("4.31"));
+    QCOMPARE(dialog->findChild<QLineEdit*>("AirCompPressVoltsAtZero")->text(),
+             QStringLiteral("0.62"));
+    QCOMPARE(dialog->findChild<QLineEdit*>("AirCompPressVoltsAt140")->text(),
+             QStringLiteral("4.31"));
     QVERIFY(fx->gcu.receivedLines().contains("az"));
     QVERIFY(fx->gcu.receivedLines().contains("ah"));
     QVERIFY(pollsAgain());
     dialog->CalExit_Click();
     QTRY_VERIFY(!dialog->isVisible());
+}
+
+void TestGearboxTools::exitWhileTheCalibrationTalks_data()
+{
+    QTest::addColumn<QByteArray>("line"); // the Exit click comes once the controller has it
+    QTest::newRow("reading the points") << QByteArray("az");
+    QTest::newRow("sending the table") << QByteArray("lp");
+}
+
+void TestGearboxTools::exitWhileTheCalibrationTalks()
+{
+    QFETCH(QByteArray, line);
+    fx.reset();
+    fx = std::make_unique<GearboxFixture>(0.3);
+    QVERIFY(fx->openAndConnect());
+    sim::FaultSettings slow;
+    slow.replyDelay = std::chrono::milliseconds(40);
+    QTimer watch;
+    bool exited = false;
+    connect(&watch, &QTimer::timeout, [&] {
+        if (exited || !fx->gcu.receivedLines().contains(line))
+            return;
+        exited = true;
+        fx->button("GearboxExit")->click();
+    });
+    watch.start(1);
+    if (line == "az")
+        fx->gcu.setFaults(slow);
+    QTest::mouseClick(fx->button("Calibrate"), Qt::LeftButton);
+    if (line == "lp") {
+        QPointer<AirPressureCalibration> dialog = calibration();
+        QVERIFY(dialog);
+        QLineEdit* zero = dialog->findChild<QLineEdit*>("AirCompPressVoltsAtZero");
+        dialog->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), dialog.data());
+        test::tabTo(zero);
+        zero->selectAll();
+        QTest::keyClick(zero, Qt::Key_Backspace);
+        QTest::keyClicks(zero, "0.75");
+        test::tabTo(dialog->findChild<QLineEdit*>("AirCompPressVoltsAt140"));
+        QVERIFY(dialog->calibrationChanged());
+        fx->gcu.setFaults(slow);
+        dialog->findChild<QPushButton*>("ToECU")->click();
+    }
+    QVERIFY(exited);
+    // What the dialog was doing is finished first; then the workspace and the dialog close.
+    QTRY_VERIFY(fx->workspace.isNull());
+    QVERIFY(!calibration());
+    QCOMPARE(fx->shell.mainWindowShown, 1);
+    QVERIFY2(fx->env->prompts.messages.isEmpty(), qPrintable(fx->env->prompts.texts().join('|')));
+    if (line == "lp")
+        QVERIFY(fx->gcu.receivedLines().contains("S70500004000BA"));
 }
 
 QTEST_MAIN(TestGearboxTools)

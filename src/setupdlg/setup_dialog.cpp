@@ -205,11 +205,16 @@ void Setup::FindECU_Click()
 {
     if (!FindECU->isEnabled())
         return;
+    // The update would take over SetupCom while the search has it open on the port it tries.
+    FirmwareUpgrade->setEnabled(false);
     search_->run();
+    FirmwareUpgrade->setEnabled(true);
 }
 
 void Setup::FirmwareUpgrade_Click()
 {
+    if (!FirmwareUpgrade->isEnabled())
+        return;
     Combo1_LostFocus();
     if (!PortAvailable.isAvailable(G.ComPortNumber)) {
         MsgBox(portUnavailableText(G.ComPortNumber, PortAvailable.reasonFor(G.ComPortNumber)),

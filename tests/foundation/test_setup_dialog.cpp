@@ -7,6 +7,7 @@
 #include "sim/vvt_controller.h"
 #include "sim_ports.h"
 #include "test_environment.h"
+#include "window_driver.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -68,6 +69,7 @@ private slots:
     void searchRejects();
     void searchWithoutPorts();
     void closingTheDialogStopsTheSearch();
+    void firmwareUpgradeWaitsForTheSearch();
     void secondSearchProbesAgain();
 
 private:
@@ -294,6 +296,38 @@ void TestSetupDialog::closingTheDialogStopsTheSearch()
     QVERIFY(findText().endsWith("Trying COM1...no ECU"));
     QVERIFY(ecu.receivedLines().isEmpty());
     QCOMPARE(G.ComPortNumber, 1);
+}
+
+void TestSetupDialog::firmwareUpgradeWaitsForTheSearch()
+{
+    sim::VvtController slow;
+    sim::FaultSettings f;
+    f.replyDelay = std::chrono::milliseconds(400);
+    slow.setFaults(f);
+    sim::VvtController ecu;
+    test::plugAtPort(slow, 1, *env);
+    test::plugAtPort(ecu, 2, *env);
+    G.ComPortNumber = 1;
+    dialog->load();
+    dialog->show();
+    auto* upgrade = dialog->findChild<QPushButton*>("FirmwareUpgrade");
+    bool updateShown = false;
+    test::whenModalShown("FirmwareUpdate", [&](QWidget* window) {
+        updateShown = true;
+        window->close();
+    });
+    env->prompts.answer(Answer::Ok);
+    env->prompts.answer(Answer::Ok);
+    env->prompts.whileShown = [&](const Message& message) {
+        if (message.title == QLatin1String("Find ECU"))
+            QTimer::singleShot(60, dialog.get(), [upgrade] { upgrade->click(); });
+    };
+    dialog->FindECU_Click();
+
+    QVERIFY(!updateShown);
+    QCOMPARE(env->prompts.texts(), (QStringList{kPleaseMakeSure, "ECU found on COM2, Firmware version V1.2-3\r\n"}));
+    QCOMPARE(ecu.receivedLines(), (QByteArrayList{"ve", "g0"}));
+    QVERIFY(upgrade->isEnabled());
 }
 
 void TestSetupDialog::secondSearchProbesAgain()

@@ -235,6 +235,7 @@ void Mainmenu::AdvanceClear_Click()
     G.BufferCaption = QStringLiteral("Empty");
     ResetMapCellColours(slot);
     mapCaptionChanged();
+    refreshOfflineWorkspace();
 }
 
 void Mainmenu::AdvanceLoad_Click()
@@ -243,6 +244,7 @@ void Mainmenu::AdvanceLoad_Click()
         return;
     OpenMapFile();
     mapCaptionChanged();
+    refreshOfflineWorkspace();
 }
 
 void Mainmenu::AdvanceSave_Click()
@@ -251,7 +253,14 @@ void Mainmenu::AdvanceSave_Click()
         return;
     SaveMapFile();
     mapCaptionChanged();
-    // Writing the file offline clears the change colours: the open workspace shows that.
+    // Writing the file clears the change colours.
+    refreshOfflineWorkspace();
+}
+
+void Mainmenu::refreshOfflineWorkspace()
+{
+    // Offline the workspace stays open beside this window: the map it shows must be the one
+    // that a later save writes.
     if (G.OfflineMode && vvt_ && vvt_->isVisible())
         vvt_->Fill_Display();
 }

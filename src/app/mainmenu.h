@@ -66,6 +66,7 @@ private:
     void runInstallStep();
     void initialiseState();
     void openVvtWorkspace();
+    void refreshOfflineWorkspace();
 
     QPushButton* GearBoxConfig = nullptr;
     QPushButton* ClearMap = nullptr;

@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -49,6 +50,7 @@ private slots:
     void exitWithChangedMap();
     void exitKeepsRunningWhenTheSaveFails();
     void offlineOpensTheWorkspaceBesideTheMainWindow();
+    void offlineWorkspaceShowsTheMapOpenedOrCleared();
     void onlineHidesTheMainWindowAndShowsDebug();
     void resetWindowsMovesTheMainWindowNextTime();
     void remoteSupportThatIsMissingIsReported();
@@ -245,6 +247,43 @@ void TestMainWindow::offlineOpensTheWorkspaceBesideTheMainWindow()
     QVERIFY(window.vvtWorkspace()->isVisible());
     QVERIFY(window.isVisible());
     QVERIFY(!debugWindow().isVisible());
+    window.vvtWorkspace()->close();
+    QTRY_VERIFY(!window.vvtWorkspace());
+}
+
+void TestMainWindow::offlineWorkspaceShowsTheMapOpenedOrCleared()
+{
+    const auto setMap = [](int value) {
+        for (auto& row : G.AdvanceMap) {
+            for (int column = 0; column < kMapUsedColumns; ++column)
+                row[1][column] = value;
+        }
+    };
+    const auto cellTexts = [](const Mainmenu& window) {
+        QSet<QString> texts;
+        for (int i = 0; i < kMapCells; ++i)
+            texts << window.vvtWorkspace()->findChild<QLineEdit*>(QStringLiteral("ChngAdv_%1").arg(i))->text();
+        return texts;
+    };
+    Mainmenu window;
+    QVERIFY(window.load(QString()));
+    setMap(9);
+    const QString path = env->path("Nine.cam");
+    QVERIFY(WriteMapFile(path).ok);
+    setMap(5);
+    window.findChild<QCheckBox*>("Offline")->click();
+    window.EditMap_Click();
+    QCOMPARE(cellTexts(window), QSet<QString>{" 5"});
+
+    env->prompts.chooseFile(path);
+    window.AdvanceLoad_Click();
+    QCOMPARE(window.findChild<QLabel*>("Buffer")->text(), QStringLiteral("Nine"));
+    QCOMPARE(cellTexts(window), QSet<QString>{" 9"});
+
+    env->prompts.answer(Answer::Yes);
+    window.AdvanceClear_Click();
+    QCOMPARE(cellTexts(window), QSet<QString>{QString()});
+    QCOMPARE(env->prompts.unexpected, 0);
     window.vvtWorkspace()->close();
     QTRY_VERIFY(!window.vvtWorkspace());
 }

@@ -157,8 +157,8 @@ bool GearboxControl::ReadGearboxFile(const QString& path)
         Status->setText(G.ControllerConnected == 1 ? QStringLiteral("Running") : StatusText);
     };
 
-    const int version = static_cast<int>(reader.nextNumber().value_or(0));
-    if (version != 1 && version != 2) {
+    const double versionNumber = reader.nextNumber().value_or(0);
+    if (versionNumber != 1 && versionNumber != 2) {
         MsgBox(QStringLiteral("File Version not supported"), Buttons::Ok, Icon::None, kWarning);
         restoreStatus();
         return false;
@@ -169,6 +169,7 @@ bool GearboxControl::ReadGearboxFile(const QString& path)
         restoreStatus();
         return false;
     }
+    const int version = static_cast<int>(versionNumber);
     // The whole file is checked before the first value goes out: a damaged file sends nothing.
     const std::optional<QList<gearbox::SendItem>> items =
         gearbox::readGearboxValues(reader, version);

@@ -5,6 +5,8 @@
 #include "serial/command_table.h"
 #include "serial/hex.h"
 
+#include <cmath>
+#include <limits>
 #include <vector>
 
 namespace vx::gearbox {
@@ -151,6 +153,9 @@ std::optional<QList<SendItem>> readGearboxValues(ValueReader& reader, int versio
         if (!number)
             return std::nullopt;
         double value = *number;
+        // Far beyond any setting's range, and too large to round to a whole number.
+        if (std::abs(value) > std::numeric_limits<qint32>::max())
+            return std::nullopt;
         if (version == 2 && line.position)
             value /= kVersion2PositionScale;
         // The range is that of the box (the timeouts in milliseconds), checked on what is sent.

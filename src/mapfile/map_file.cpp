@@ -7,6 +7,8 @@
 
 #include <QFileInfo>
 
+#include <cmath>
+#include <limits>
 #include <optional>
 
 namespace vx {
@@ -47,7 +49,8 @@ struct LoadedMap
     std::optional<int> crank;
 };
 
-// Reads one number; a missing value or one that is not a number is a read error.
+// Reads one number; a missing value or one that is not a number is a read error. The number
+// parser also takes "inf" and "nan", which no map value can be.
 bool readNumber(ValueReader& reader, double& out, QString& error)
 {
     const std::optional<QString> value = reader.next();
@@ -57,7 +60,7 @@ bool readNumber(ValueReader& reader, double& out, QString& error)
     }
     bool ok = false;
     out = value->trimmed().toDouble(&ok);
-    if (!ok) {
+    if (!ok || !std::isfinite(out)) {
         error = kTypeMismatch;
         return false;
     }
@@ -116,8 +119,12 @@ std::optional<QString> readOptionalWhole(ValueReader& reader, std::optional<int>
         return std::nullopt;
     bool ok = false;
     const double number = text->trimmed().toDouble(&ok);
-    if (!ok)
+    if (!ok || !std::isfinite(number))
         return kTypeMismatch;
+    // Cells and engine parameters are 16-bit integers; a larger number cannot be one.
+    if (!(number > std::numeric_limits<qint16>::min() - 0.5 &&
+          number < std::numeric_limits<qint16>::max() + 0.5))
+        return kOverflow;
     out = static_cast<int>(roundHalfEven(number));
     return std::nullopt;
 }
@@ -138,6 +145,8 @@ std::optional<QString> readSections(ValueReader& reader, LoadedMap& map, QString
             }
             if (!readNumber(reader, value, error))
                 return error;
+            if (std::abs(value) > std::numeric_limits<qint32>::max())
+                return kOverflow;
             map.checksum = static_cast<qint64>(value);
             for (double& parameter : map.camParams) {
                 if (!readNumber(reader, parameter, error))

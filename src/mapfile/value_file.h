@@ -53,8 +53,9 @@ private:
 // Plain decimal, no exponent, no decimal point for whole values, a leading zero below 1.
 QString formatNumber(double value);
 
-// Texts the file readers report when a value is missing or not a number.
+// Texts the file readers report when a value is missing, not a number or too large.
 inline const QString kPastEndOfFile = QStringLiteral("Input past end of file");
 inline const QString kTypeMismatch = QStringLiteral("Type mismatch");
+inline const QString kOverflow = QStringLiteral("Overflow");
 
 } // namespace vx

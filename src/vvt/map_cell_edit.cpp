@@ -73,8 +73,10 @@ void MapCellEdit::keyPressEvent(QKeyEvent* event)
         return;
     if (grid_.cellKeyDown(index_, event->key(), event->modifiers()))
         return;
+    // Keys that type no character (arrows, Delete, which some keyboards report as DEL) edit
+    // the box unfiltered.
     const QString text = event->text();
-    if (text.size() == 1 && (text.at(0).unicode() >= 32 || text.at(0) == QLatin1Char('\r') ||
+    if (text.size() == 1 && (text.at(0).isPrint() || text.at(0) == QLatin1Char('\r') ||
                              text.at(0) == QLatin1Char('\b'))) {
         if (!grid_.cellKeyPress(index_, text.at(0)))
             return;

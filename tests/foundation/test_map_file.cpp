@@ -61,6 +61,7 @@ private slots:
     void otherFileVersionIsNotLoaded();
     void missingOrOtherSections_data();
     void missingOrOtherSections();
+    void damagedFileLeavesTheMap_data();
     void damagedFileLeavesTheMap();
     void failedWriteKeepsTheMapChanged();
     void saveNameRules_data();
@@ -235,22 +236,41 @@ void TestMapFile::missingOrOtherSections()
         QCOMPARE(G.TriggerType, 3);
 }
 
-void TestMapFile::damagedFileLeavesTheMap()
+void TestMapFile::damagedFileLeavesTheMap_data()
 {
-    fillMap();
-    const AdvanceMapTable before = G.AdvanceMap;
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("error");
+
+    const QByteArray whole = lines({"\"File Version\"", "1"}) + mapBody(3) +
+                             lines({"\"Engine Params\"", "1", "6", "3", "1"});
+    const auto changed = [&](const QByteArray& from, const QByteArray& to) {
+        QByteArray text = whole;
+        return text.replace(from, to);
+    };
     QByteArray cut = lines({"\"File Version\"", "1"}) + mapBody(3);
     cut.truncate(cut.size() - 40);
-    QVERIFY(!LoadMapFile(test::writeFile(env->path("cut.cam"), cut)));
-    QCOMPARE(env->prompts.messages.last().text, QStringLiteral("Input past end of file"));
+    QTest::newRow("cut short") << cut << "Input past end of file";
+    QTest::newRow("word for a cell") << changed("\r\n3\r\n", "\r\nthree\r\n") << "Type mismatch";
+    QTest::newRow("nan cell") << changed("\r\n3\r\n", "\r\nnan\r\n") << "Type mismatch";
+    QTest::newRow("infinite cam parameter") << changed("\r\n15\r\n", "\r\ninf\r\n") << "Type mismatch";
+    QTest::newRow("cell too large") << changed("\r\n3\r\n", "\r\n1e10\r\n") << "Overflow";
+    QTest::newRow("checksum too large") << changed("\r\n-241\r\n", "\r\n-1e300\r\n") << "Overflow";
+    QTest::newRow("cylinder count too large") << changed("\r\n6\r\n", "\r\n40000\r\n") << "Overflow";
+}
+
+void TestMapFile::damagedFileLeavesTheMap()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, error);
+
+    fillMap();
+    G.CylinderCount = 4;
+    const AdvanceMapTable before = G.AdvanceMap;
+    QVERIFY(!LoadMapFile(test::writeFile(env->path("damaged.cam"), content)));
+    QCOMPARE(env->prompts.texts(), QStringList{error});
     QCOMPARE(env->prompts.messages.last().title, QStringLiteral("Error"));
     QVERIFY(G.AdvanceMap == before);
-
-    QByteArray word = lines({"\"File Version\"", "1"}) + mapBody(3);
-    word.replace("\r\n3\r\n", "\r\nthree\r\n");
-    QVERIFY(!LoadMapFile(test::writeFile(env->path("word.cam"), word)));
-    QCOMPARE(env->prompts.messages.last().text, QStringLiteral("Type mismatch"));
-    QVERIFY(G.AdvanceMap == before);
+    QCOMPARE(G.CylinderCount, 4);
 }
 
 void TestMapFile::failedWriteKeepsTheMapChanged()

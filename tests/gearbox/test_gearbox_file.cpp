@@ -243,6 +243,8 @@ void TestGearboxFile::refusedFiles_data()
         << QStringList{"File is not a Gearbox parameter file", kLoadError};
     QTest::newRow("version 3") << 1 << QByteArray("3") << 0
                                << QStringList{"File Version not supported", kLoadError};
+    QTest::newRow("version 1.5") << 1 << QByteArray("1.5") << 0
+                                 << QStringList{"File Version not supported", kLoadError};
     QTest::newRow("no version") << 0 << QByteArray("\"Gearbox\"") << 0
                                 << QStringList{"No File Version in file", kLoadError};
     QTest::newRow("truncated") << -1 << QByteArray() << 40 << QStringList{kLoadError};

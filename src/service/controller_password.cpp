@@ -14,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
 
 namespace vx {
@@ -135,6 +136,14 @@ bool EcuSecurity::ValidatePasswordEntry()
     return true;
 }
 
+bool EcuSecurity::refusedWhileBusy() const
+{
+    if (!busy_)
+        return false;
+    prompts().beep();
+    return true;
+}
+
 bool EcuSecurity::sendPasswordCommand(const QString& text)
 {
     G.RxBuffer.clear();
@@ -147,6 +156,9 @@ bool EcuSecurity::sendPasswordCommand(const QString& text)
 
 void EcuSecurity::SetPassword_Click()
 {
+    if (refusedWhileBusy())
+        return;
+    const QScopedValueRollback<bool> busy(busy_, true);
     if (!ValidatePasswordEntry())
         return;
     if (MsgBox(QStringLiteral("Do you really want to secure ECU with this password?"),
@@ -165,6 +177,9 @@ void EcuSecurity::SetPassword_Click()
 
 void EcuSecurity::ClearPassword_Click()
 {
+    if (refusedWhileBusy())
+        return;
+    const QScopedValueRollback<bool> busy(busy_, true);
     if (MsgBox(QStringLiteral("Do you really want to clear the ECU password?"), Buttons::YesNo,
                Icon::Question, kTitle) != Answer::Yes) {
         MsgBox(QStringLiteral("ECU Password not cleared!!"));
@@ -185,6 +200,9 @@ void EcuSecurity::ClearPassword_Click()
 
 void EcuSecurity::OK_Click()
 {
+    if (refusedWhileBusy())
+        return;
+    const QScopedValueRollback<bool> busy(busy_, true);
     G.ControllerPassword = ECU_Password_Entry->text();
     G.RxBuffer.clear();
     hostOutput(G.ControllerPassword + G.CR);

@@ -33,6 +33,10 @@ private:
     // Sends a password command and waits for the prompt; false (after the workspace's lost
     // connection handling) when the controller did not answer.
     bool sendPasswordCommand(const QString& text);
+    // A click that would start an exchange while one waits for its reply: refused with a beep.
+    // Its command and reply would be taken for those of the first, which would time out as if
+    // the link were lost.
+    bool refusedWhileBusy() const;
 
     QGroupBox* Frame1 = nullptr;
     QLineEdit* ECU_Password[2] = {};
@@ -44,6 +48,7 @@ private:
     QPushButton* OK = nullptr;
     QPushButton* Cancel = nullptr;
     int mode_ = 0;
+    bool busy_ = false;
 };
 
 } // namespace vx

@@ -12,6 +12,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
 
 namespace vx {
@@ -135,12 +136,54 @@ void ThrottleSetup::fill(QComboBox* box, const throttle::CodedChoices& choices, 
 
 void ThrottleSetup::Combo1_LostFocus()
 {
-    sendWiringCode(Combo1, throttle::potLawChoices(), G.ThrottlePotLaw, cmd::tt);
+    if (busy_) {
+        potLawPending_ = true;
+        return;
+    }
+    exchange(&ThrottleSetup::potLawExchange);
 }
 
 void ThrottleSetup::Combo2_LostFocus()
 {
+    if (busy_) {
+        sensePending_ = true;
+        return;
+    }
+    exchange(&ThrottleSetup::senseExchange);
+}
+
+void ThrottleSetup::potLawExchange()
+{
+    sendWiringCode(Combo1, throttle::potLawChoices(), G.ThrottlePotLaw, cmd::tt);
+}
+
+void ThrottleSetup::senseExchange()
+{
     sendWiringCode(Combo2, throttle::senseChoices(), G.ThrottleSense, cmd::ts);
+}
+
+void ThrottleSetup::exchange(void (ThrottleSetup::*steps)())
+{
+    {
+        const QScopedValueRollback<bool> busy(busy_, true);
+        (this->*steps)();
+    }
+    if (potLawPending_) {
+        potLawPending_ = false;
+        Combo1_LostFocus();
+    }
+    if (sensePending_) {
+        sensePending_ = false;
+        Combo2_LostFocus();
+    }
+}
+
+void ThrottleSetup::lostConnection()
+{
+    // Nothing more goes out on a link that has gone.
+    potLawPending_ = false;
+    sensePending_ = false;
+    host_.ReInitConnection();
 }
 
 void ThrottleSetup::sendWiringCode(const QComboBox* box, const throttle::CodedChoices& choices,
@@ -157,7 +200,7 @@ void ThrottleSetup::sendWiringCode(const QComboBox* box, const throttle::CodedCh
     host_.ComOutput(code + Command(mnemonic) + G.CR);
     if (!waitForPrompt()) {
         // From here the host's lost-connection handling owns the polling.
-        host_.ReInitConnection();
+        lostConnection();
         return;
     }
     if (G.RxBuffer.contains(QLatin1String("Error")))
@@ -167,6 +210,15 @@ void ThrottleSetup::sendWiringCode(const QComboBox* box, const throttle::CodedCh
 
 void ThrottleSetup::ThrotCal_Click()
 {
+    if (busy_) {
+        prompts().beep();
+        return;
+    }
+    exchange(&ThrottleSetup::calibrate);
+}
+
+void ThrottleSetup::calibrate()
+{
     if (MsgBox(QStringLiteral("Set the throttle to the MINIMUM position and click OK"),
                Buttons::OkCancel, Icon::None, QString()) != Answer::Ok)
         return;
@@ -175,13 +227,13 @@ void ThrottleSetup::ThrotCal_Click()
     G.RxBuffer.clear();
     host_.ComOutput(kEscape);
     if (!waitForPrompt()) {
-        host_.ReInitConnection();
+        lostConnection();
         return;
     }
     G.RxBuffer.clear();
     host_.ComOutput(Command(cmd::mi) + G.CR);
     if (!waitForPrompt()) {
-        host_.ReInitConnection();
+        lostConnection();
         return;
     }
 
@@ -193,7 +245,7 @@ void ThrottleSetup::ThrotCal_Click()
     }
     host_.ComOutput(Command(cmd::grantlid) + G.CR);
     if (!waitForPrompt()) {
-        host_.ReInitConnection();
+        lostConnection();
         return;
     }
     if (G.RxBuffer.contains(QLatin1String("Error")))

@@ -42,6 +42,11 @@ protected:
 private:
     void sendWiringCode(const QComboBox* box, const throttle::CodedChoices& choices, QString& code,
                         int mnemonic);
+    void calibrate();
+    void exchange(void (ThrottleSetup::*steps)());
+    void potLawExchange();
+    void senseExchange();
+    void lostConnection();
     static void fill(QComboBox* box, const throttle::CodedChoices& choices, const QString& code);
 
     QGroupBox* Frame2 = nullptr;
@@ -54,6 +59,13 @@ private:
 
     QString CallerName;
     HostLink host_;
+    // One exchange with the controller at a time. The waits handle events, so a choice left or
+    // a click meanwhile would otherwise send its own command and take that reply, and the
+    // first exchange would time out as if the link were lost. A choice left during an exchange
+    // is sent once it is over; a click on Calibrate Throttle is refused.
+    bool busy_ = false;
+    bool potLawPending_ = false;
+    bool sensePending_ = false;
 };
 
 } // namespace vx

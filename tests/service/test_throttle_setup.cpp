@@ -72,6 +72,8 @@ private slots:
     void calibration();
     void unansweredCommandReconnects_data();
     void unansweredCommandReconnects();
+    void actionDuringAnExchange_data();
+    void actionDuringAnExchange();
     void otherHostNamesReachNothing();
     void opensModallyForTheEngineControllerWhereItWasLeft();
 
@@ -357,6 +359,82 @@ void TestThrottleSetup::unansweredCommandReconnects()
     for (const QString& text : env->prompts.texts())
         QVERIFY2(text == kMinimum || text == kMaximum, qPrintable(text));
     QVERIFY(dialog->isEnabled());
+}
+
+void TestThrottleSetup::actionDuringAnExchange_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<int>("sentBeforeSecond");
+    QTest::addColumn<QByteArrayList>("sent");
+    QTest::addColumn<int>("beeps");
+    QTest::addColumn<QList<bool>>("syncCalls");
+
+    QTest::newRow("calibrate clicked while the pot law is sent")
+        << "Combo1"
+        << "ThrotCal" << 1 << QByteArrayList{"00tt"} << 1 << QList<bool>{false, true};
+    QTest::newRow("sense left while the pot law is sent")
+        << "Combo1"
+        << "Combo2" << 1 << QByteArrayList{"00tt", "00ts"} << 0
+        << QList<bool>{false, true, false, true};
+    QTest::newRow("pot law left while the minimum is learnt")
+        << "ThrotCal"
+        << "Combo1" << 1 << QByteArrayList{"mi", "grantlid", "00tt"} << 0
+        << QList<bool>{false, true, false, true};
+    QTest::newRow("calibrate clicked again while the maximum is learnt")
+        << "ThrotCal"
+        << "ThrotCal" << 2 << QByteArrayList{"mi", "grantlid"} << 1 << QList<bool>{false, true};
+}
+
+void TestThrottleSetup::actionDuringAnExchange()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(int, sentBeforeSecond);
+    QFETCH(QByteArrayList, sent);
+    QFETCH(int, beeps);
+    QFETCH(QList<bool>, syncCalls);
+    sim::FaultSettings slow;
+    slow.replyDelay = std::chrono::milliseconds(300);
+    gcu->setFaults(slow);
+    G.ThrottlePotLaw = "01";
+    G.ThrottleSense = "00";
+    dialog->load();
+    combo("Combo1")->setCurrentText("Logarithmic");
+    const auto run = [this](const QString& action) {
+        if (action == "Combo1")
+            dialog->Combo1_LostFocus();
+        else if (action == "Combo2")
+            dialog->Combo2_LostFocus();
+        else
+            dialog->ThrotCal_Click();
+    };
+    if (first == "ThrotCal") {
+        env->prompts.answer(Answer::Ok);
+        env->prompts.answer(Answer::Ok);
+    }
+
+    // The second action comes while the first waits for the reply to its command.
+    bool secondDone = false;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, [&] {
+        if (!secondDone && gcu->receivedLines().size() == sentBeforeSecond) {
+            secondDone = true;
+            run(second);
+        }
+    });
+    watch.start(1);
+    run(first);
+
+    QVERIFY(secondDone);
+    QCOMPARE(gcu->receivedLines(), sent);
+    QCOMPARE(env->prompts.beeps, beeps);
+    QCOMPARE(host->reconnects, 0);
+    QCOMPARE(host->syncCalls, syncCalls);
+    if (sent.contains("00tt"))
+        QCOMPARE(throttle().potLaw(), QByteArray("00"));
+    for (const QString& text : env->prompts.texts())
+        QVERIFY2(text == kMinimum || text == kMaximum, qPrintable(text));
 }
 
 void TestThrottleSetup::otherHostNamesReachNothing()

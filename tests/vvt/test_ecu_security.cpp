@@ -67,6 +67,8 @@ private slots:
     void noAnswerReconnectsAndStays();
     void entry_data();
     void entry();
+    void clickDuringAnExchange_data();
+    void clickDuringAnExchange();
 
 private:
     QLineEdit* box(const QString& name) const { return dialog->findChild<QLineEdit*>(name); }
@@ -280,6 +282,58 @@ void TestEcuSecurity::entry()
         QVERIFY(G.PasswordCancelled);
         QVERIFY(!dialog->isVisible());
     }
+}
+
+void TestEcuSecurity::clickDuringAnExchange_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<QByteArrayList>("sent");
+    QTest::newRow("set clicked again") << 0 << "SetPassword" << QByteArrayList{"tune42sp"};
+    QTest::newRow("clear clicked while setting")
+        << 0 << "ClearPassword" << QByteArrayList{"tune42sp"};
+    QTest::newRow("password given again") << 1 << "OK" << QByteArrayList{"tune42"};
+}
+
+void TestEcuSecurity::clickDuringAnExchange()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, second);
+    QFETCH(QByteArrayList, sent);
+    timing::setScale(1);
+    if (mode == 1)
+        ecu->setPassword("tune42");
+    sim::FaultSettings slow;
+    slow.replyDelay = std::chrono::milliseconds(300);
+    ecu->setFaults(slow);
+    G.ControllerPassword = "tune42";
+    EcuSecurity shown;
+    shown.SetWindowMode(mode);
+    shown.show();
+    const QString question = "Do you really want to secure ECU with this password?";
+    if (mode == 0)
+        env->prompts.answer(Answer::Yes);
+
+    // The second click comes while the first waits for the controller's reply.
+    bool clicked = false;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, [&] {
+        if (!clicked && ecu->receivedLines().size() == 1) {
+            clicked = true;
+            shown.findChild<QPushButton*>(second)->click();
+        }
+    });
+    watch.start(1);
+    shown.findChild<QPushButton*>(mode == 0 ? "SetPassword" : "OK")->click();
+
+    QVERIFY(clicked);
+    QCOMPARE(ecu->receivedLines(), sent);
+    QCOMPARE(env->prompts.beeps, 1);
+    QCOMPARE(env->prompts.texts(), mode == 0 ? QStringList{question} : QStringList());
+    QCOMPARE(link->reconnects, 0);
+    QVERIFY(!shown.isVisible());
+    QVERIFY(!ecu->isLocked());
+    QCOMPARE(ecu->password(), QByteArray("tune42"));
 }
 
 QTEST_MAIN(TestEcuSecurity)

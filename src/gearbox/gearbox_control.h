@@ -82,6 +82,7 @@ protected:
 
 private:
     friend class BusyScope;
+    friend class GearboxLink;
     // Keeps the window alive while an exchange waits: a close asked for meanwhile happens once
     // the outermost one is over.
     class BusyScope
@@ -98,8 +99,10 @@ private:
     // One exchange with the controller at a time. A click or an edit handled while another
     // handler waits for its reply would send a command of its own and take that reply, leaving
     // the first handler to time out as if the link were lost. Every handler that talks to the
-    // controller holds a BusyScope while it runs.
-    bool EditBusy() const { return busyDepth_ > 0; }
+    // controller holds a BusyScope while it runs; a tool window on this link (the air-pressure
+    // calibration stays open beside the workspace) counts from pausing the live status until it
+    // resumes it or reconnects.
+    bool EditBusy() const { return busyDepth_ > 0 || toolExchange_; }
     // A click that would start an exchange while one is under way: refused with a beep.
     bool refusedWhileBusy() const;
 
@@ -175,6 +178,7 @@ private:
     int GearPatternCode = 0;
     QString SavedText;
     int busyDepth_ = 0;
+    bool toolExchange_ = false;
     bool closePending_ = false;
     bool closingPort_ = false;
 

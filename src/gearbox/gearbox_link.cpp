@@ -15,11 +15,13 @@ QString GearboxLink::Prompt() const
 
 void GearboxLink::SyncWithRPMTimer(bool timerState)
 {
+    workspace_.toolExchange_ = !timerState;
     workspace_.SyncWithRPMTimer(timerState);
 }
 
 void GearboxLink::ReInitConnection()
 {
+    workspace_.toolExchange_ = false;
     workspace_.ReInitConnection();
 }
 

@@ -32,8 +32,8 @@ private slots:
     void throttleSetupUsesTheGearboxLink();
     void dataLoggerPausesAndResumesPolling();
     void calibrateReadsThePointsFromTheGearbox();
-    void exitWhileTheCalibrationTalks_data();
-    void exitWhileTheCalibrationTalks();
+    void workspaceClickedWhileTheCalibrationTalks_data();
+    void workspaceClickedWhileTheCalibrationTalks();
 
 private:
     static AirPressureCalibration* calibration()
@@ -107,28 +107,37 @@ void TestGearboxTools::calibrateReadsThePointsFromTheGearbox()
     QTRY_VERIFY(!dialog->isVisible());
 }
 
-void TestGearboxTools::exitWhileTheCalibrationTalks_data()
+// The calibration window stays open beside the workspace, so the workspace's buttons can be
+// clicked while the window waits for the controller.
+void TestGearboxTools::workspaceClickedWhileTheCalibrationTalks_data()
 {
-    QTest::addColumn<QByteArray>("line"); // the Exit click comes once the controller has it
-    QTest::newRow("reading the points") << QByteArray("az");
-    QTest::newRow("sending the table") << QByteArray("lp");
+    QTest::addColumn<QByteArray>("line"); // the click comes once the controller has this line
+    QTest::addColumn<QString>("button");
+    QTest::newRow("Exit, reading the points") << QByteArray("az") << QStringLiteral("GearboxExit");
+    QTest::newRow("Exit, sending the table") << QByteArray("lp") << QStringLiteral("GearboxExit");
+    QTest::newRow("UpShift, reading the points")
+        << QByteArray("az") << QStringLiteral("TestUpshift");
+    QTest::newRow("UpShift, sending the table")
+        << QByteArray("lp") << QStringLiteral("TestUpshift");
 }
 
-void TestGearboxTools::exitWhileTheCalibrationTalks()
+void TestGearboxTools::workspaceClickedWhileTheCalibrationTalks()
 {
     QFETCH(QByteArray, line);
+    QFETCH(QString, button);
+    const bool exit = button == QLatin1String("GearboxExit");
     fx.reset();
     fx = std::make_unique<GearboxFixture>(0.3);
     QVERIFY(fx->openAndConnect());
     sim::FaultSettings slow;
     slow.replyDelay = std::chrono::milliseconds(40);
     QTimer watch;
-    bool exited = false;
+    bool clicked = false;
     connect(&watch, &QTimer::timeout, [&] {
-        if (exited || !fx->gcu.receivedLines().contains(line))
+        if (clicked || !fx->gcu.receivedLines().contains(line))
             return;
-        exited = true;
-        fx->button("GearboxExit")->click();
+        clicked = true;
+        fx->button(button)->click();
     });
     watch.start(1);
     if (line == "az")
@@ -149,11 +158,20 @@ void TestGearboxTools::exitWhileTheCalibrationTalks()
         fx->gcu.setFaults(slow);
         dialog->findChild<QPushButton*>("ToECU")->click();
     }
-    QVERIFY(exited);
-    // What the dialog was doing is finished first; then the workspace and the dialog close.
-    QTRY_VERIFY(fx->workspace.isNull());
-    QVERIFY(!calibration());
-    QCOMPARE(fx->shell.mainWindowShown, 1);
+    QVERIFY(clicked);
+    if (exit) {
+        // What the dialog was doing is finished first; then the workspace and the dialog close.
+        QTRY_VERIFY(fx->workspace.isNull());
+        QVERIFY(!calibration());
+        QCOMPARE(fx->shell.mainWindowShown, 1);
+    } else {
+        // A shift would take the dialog's reply: it is refused, and the dialog's exchange ends
+        // as if nothing had been clicked.
+        QCOMPARE(fx->env->prompts.beeps, 1);
+        QVERIFY(!fx->gcu.receivedLines().contains("ps"));
+        QVERIFY(calibration());
+        QVERIFY(pollsAgain());
+    }
     QVERIFY2(fx->env->prompts.messages.isEmpty(), qPrintable(fx->env->prompts.texts().join('|')));
     if (line == "lp")
         QVERIFY(fx->gcu.receivedLines().contains("S70500004000BA"));

@@ -1,6 +1,7 @@
 #include "gearbox/gear_change_pattern.h"
 
 #include "common/globals.h"
+#include "common/prompts.h"
 #include "serial/command_table.h"
 #include "serial/reply_wait.h"
 #include "serial/workspace_link.h"
@@ -8,6 +9,7 @@
 #include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
 
 namespace vx {
@@ -60,6 +62,14 @@ void GearChangePattern::PatternType_Click(int index)
 {
     if (index == G.GearPattern.value_or(0))
         return;
+    if (sending_) {
+        // The choice before is still on its way: a second "gp" now would take its reply. The
+        // option being sent stays selected.
+        prompts().beep();
+        PatternType[static_cast<size_t>(G.GearPattern.value_or(0))]->setChecked(true);
+        return;
+    }
+    const QScopedValueRollback<bool> sending(sending_, true);
     G.GearPattern = index;
     link_.SyncWithRPMTimer(false);
     link_.ComOutput(QStringLiteral("0") + QString::number(index, 16).toUpper() + Command(cmd::gp) +

@@ -31,6 +31,7 @@ private:
     QGroupBox* Frame1 = nullptr;
     std::array<QRadioButton*, kPatternCount> PatternType{};
     QPushButton* Exit = nullptr;
+    bool sending_ = false;
 };
 
 } // namespace vx

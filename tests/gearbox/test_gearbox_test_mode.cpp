@@ -54,6 +54,7 @@ private slots:
     void leavingResetsEveryLight();
     void noPromptLeavesTheLight();
     void patternDialogSendsOnlyAChange();
+    void patternDialogOneChoiceAtATime();
     void patternDialogFromTheWorkspace();
     void patternDialogInTestModeReconnects();
 
@@ -263,6 +264,37 @@ void TestGearboxTestMode::patternDialogSendsOnlyAChange()
     QVERIFY(again.findChild<QRadioButton*>("PatternType_1")->isChecked());
     again.findChild<QRadioButton*>("PatternType_2")->click();
     QCOMPARE(fx->sentSettings(), (QByteArrayList{"do", "02gp"}));
+}
+
+void TestGearboxTestMode::patternDialogOneChoiceAtATime()
+{
+    QVERIFY(fx->openAndConnect());
+    GearChangePattern dialog(*workspaceLink("GearboxControl"));
+    dialog.load();
+    fx->sentSettings();
+    sim::FaultSettings slow;
+    slow.replyDelay = std::chrono::milliseconds(40);
+    fx->gcu.setFaults(slow);
+    // Another option is clicked while the first choice still waits for its prompt.
+    bool acted = false;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, [&] {
+        if (acted || !fx->gcu.receivedLines().contains("01gp"))
+            return;
+        acted = true;
+        dialog.findChild<QRadioButton*>("PatternType_2")->click();
+    });
+    watch.start(1);
+    dialog.findChild<QRadioButton*>("PatternType_1")->click();
+    QVERIFY(acted);
+    watch.stop();
+    QCOMPARE(fx->env->prompts.beeps, 1);
+    QCOMPARE(fx->sentSettings(), QByteArrayList{"01gp"});
+    QVERIFY(dialog.findChild<QRadioButton*>("PatternType_1")->isChecked());
+    QCOMPARE(G.GearPattern, std::optional<int>(1));
+    QCOMPARE(fx->gcu.settings().value("gp"), std::optional<int>(1));
+    QCOMPARE(G.ControllerConnected, 1);
+    QVERIFY(fx->child<QTimer>("GearboxReadTimer")->isActive());
 }
 
 void TestGearboxTestMode::patternDialogFromTheWorkspace()

@@ -40,12 +40,13 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override
     {
+        // Keys that type no character (arrows, Delete, which some keyboards report as DEL) edit
+        // the box unfiltered.
         const QString text = event->text();
         QChar key;
         if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
             key = QLatin1Char('\r');
-        else if (text.size() == 1 &&
-                 (text.at(0).unicode() >= 32 || text.at(0) == QLatin1Char('\b')))
+        else if (text.size() == 1 && (text.at(0).isPrint() || text.at(0) == QLatin1Char('\b')))
             key = text.at(0);
         if (!key.isNull() && !dialog_.ratioKeyPress(index_, key))
             return;

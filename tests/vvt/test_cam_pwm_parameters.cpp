@@ -39,6 +39,7 @@ private slots:
     void commits();
     void stepKeys_data();
     void stepKeys();
+    void filteredKeys();
     void flashFailureRestoresTheOldValue();
     void noAnswerIsALostLink();
     void allThrottleButtons();
@@ -156,6 +157,30 @@ void TestCamPwmParameters::stepKeys()
     QCOMPARE(dialog.box(index)->text(), shown);
     QCOMPARE(env->prompts.texts(), messages);
     QCOMPARE(test::commandLines(*ecu), sent.isEmpty() ? QByteArrayList() : QByteArrayList{sent});
+}
+
+void TestCamPwmParameters::filteredKeys()
+{
+    CamPwmParameters& dialog = openDialog();
+    QLineEdit* box = dialog.box(2);
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClicks(box, QStringLiteral("4a5 .x5"));
+    QCOMPARE(box->text(), QStringLiteral("45.5"));
+    // Delete edits like backspace. The X11 keyboard reports it with the DEL character, which
+    // types nothing and is no key for the filter.
+    QTest::keyClick(box, Qt::Key_Home);
+    QTest::sendKeyEvent(QTest::Press, box, Qt::Key_Delete, QString(QChar(0x7f)), Qt::NoModifier);
+    QCOMPARE(box->text(), QStringLiteral("5.5"));
+    QTest::keyClicks(box, QStringLiteral("99"));
+    QCOMPARE(box->text(), QStringLiteral("995.5"));
+    // Five characters take no more keys but backspace and Enter.
+    QTest::keyClicks(box, QStringLiteral("1"));
+    QCOMPARE(box->text(), QStringLiteral("995.5"));
+    QTest::keyClick(box, Qt::Key_End);
+    QTest::keyClick(box, Qt::Key_Backspace);
+    QCOMPARE(box->text(), QStringLiteral("995."));
+    box->setText(QString::number(G.CamParams[2], 'f', 1));
 }
 
 void TestCamPwmParameters::flashFailureRestoresTheOldValue()

@@ -190,8 +190,22 @@ bool CamPwmParameters::ratioKeyPress(int index, QChar key)
     return key.isDigit() || k == 8 || key == QLatin1Char('.');
 }
 
+// The window stays open beside the workspace, so a change can be made while the workspace
+// waits for the controller (a map upload, "Save in ECU", the synchronisation). Its command would
+// go into that exchange and its own wait would take the reply, leaving the workspace to see a
+// lost link: such a change is refused with a beep. linkIdle is taken before the caller counts
+// itself as busy.
+bool CamPwmParameters::refusedDuringExchange(bool linkIdle) const
+{
+    if (linkIdle || !connectedHost())
+        return false;
+    prompts().beep();
+    return true;
+}
+
 void CamPwmParameters::commit(int index)
 {
+    const bool linkIdle = BusyScope::idle();
     const BusyScope busy;
     if (PwmBusy)
         return;
@@ -210,7 +224,9 @@ void CamPwmParameters::commit(int index)
         refuse(QStringLiteral("Value out of range"));
     } else {
         showValue(index, v);
-        if (v != old) {
+        if (v != old && refusedDuringExchange(linkIdle)) {
+            showValue(index, old);
+        } else if (v != old) {
             G.CamParams[index] = v;
             if (WorkspaceLink* link = connectedHost()) {
                 link->SyncWithRPMTimer(false);
@@ -235,9 +251,9 @@ void CamPwmParameters::commit(int index)
 
 void CamPwmParameters::AllThrotEnable_Click(int index)
 {
-    const BusyScope busy;
-    if (PwmBusy)
+    if (PwmBusy || refusedDuringExchange(BusyScope::idle()))
         return;
+    const BusyScope busy;
     PwmBusy = true;
     QPushButton* b = AllThrotEnable[index];
     const bool switchOn = b->text() == kEnable;

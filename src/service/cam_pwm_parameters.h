@@ -37,6 +37,7 @@ public:
 private:
     void showValue(int index, double value);
     void refocus(int index);
+    bool refusedDuringExchange(bool linkIdle) const;
 
     std::array<QLineEdit*, 12> CamPWMRatio{};
     std::array<QPushButton*, 2> AllThrotEnable{};

@@ -7,6 +7,7 @@
 #include "vvt_fixture.h"
 
 #include <QLineEdit>
+#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -45,6 +46,7 @@ private slots:
     void allThrottleButtons();
     void offlineOnlyStores();
     void changesWhileReconnecting();
+    void changesDuringAnotherExchange();
 
 private:
     CamPwmParameters& openDialog()
@@ -267,6 +269,42 @@ void TestCamPwmParameters::changesWhileReconnecting()
     QCOMPARE(ecu->settings().camParams[0], 700);
     // The all-throttle state shown is the controller's again.
     QVERIFY(!dialog.GetThrottleEnable(0));
+}
+
+void TestCamPwmParameters::changesDuringAnotherExchange()
+{
+    CamPwmParameters& dialog = openDialog();
+    sim::FaultSettings slow;
+    slow.replyDelay = std::chrono::milliseconds(300);
+    ecu->setFaults(slow);
+    bool changed = false;
+    connect(ecu.get(), &sim::Controller::lineReceived, this, [&](const QByteArray& line) {
+        if (line != "unv" || changed)
+            return;
+        changed = true;
+        // While "Save in ECU" waits for the controller.
+        QTimer::singleShot(0, this, [&] {
+            enter(dialog, 0, "70");
+            QTest::mouseClick(dialog.allThrottleButton(0), Qt::LeftButton);
+        });
+    });
+    env->prompts.answer(Answer::Yes);
+    ecu->clearReceivedLines();
+    session->workspace->Nvram_Click();
+    QVERIFY(changed);
+    QCOMPARE(env->prompts.beeps, 2);
+    QCOMPARE(G.CamParams[0], 60.0);
+    QCOMPARE(dialog.box(0)->text(), QStringLiteral("60.0"));
+    QCOMPARE(dialog.allThrottleButton(0)->text(), QStringLiteral("All Throttle Enable"));
+    QCOMPARE(test::commandLines(*ecu), QByteArrayList{"unv"});
+    QCOMPARE(test::statusOf(*session->workspace), QStringLiteral("Running"));
+    QVERIFY(session->workspace->timer3().isActive());
+    QCOMPARE(env->prompts.texts(),
+             QStringList{"Are you sure you want to make this map permanent in the ECU?"});
+    // Once the exchange is over the same change goes through.
+    ecu->setFaults({});
+    enter(dialog, 0, "70");
+    QTRY_COMPARE(ecu->settings().camParams[0], 700);
 }
 
 QTEST_MAIN(TestCamPwmParameters)

@@ -1,4 +1,5 @@
 #include "common/globals.h"
+#include "common/named_button.h"
 #include "gearbox/gearbox_control.h"
 #include "gearbox/indicator_light.h"
 #include "serial/command_table.h"
@@ -24,14 +25,6 @@ QGroupBox* group(const QString& name, const QString& title, QWidget* parent)
     auto* box = new QGroupBox(title, parent);
     box->setObjectName(name);
     return box;
-}
-
-QPushButton* pushButton(const QString& name, const QString& text, QWidget* parent)
-{
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
 }
 
 QLabel* display(const QString& name, QWidget* parent)
@@ -98,7 +91,7 @@ void GearboxControl::buildWindow()
     auto* right = new QVBoxLayout;
     right->addWidget(buildBarrelGroup());
     right->addStretch();
-    GearboxExit = pushButton(QStringLiteral("GearboxExit"), QStringLiteral("Exit"), this);
+    GearboxExit = namedButton(QStringLiteral("GearboxExit"), QStringLiteral("Exit"), this);
     right->addWidget(GearboxExit, 0, Qt::AlignRight);
     columns->addLayout(left);
     columns->addLayout(middle);
@@ -162,12 +155,12 @@ QWidget* GearboxControl::buildOperateGroup()
         group(QStringLiteral("OperateGearbox"), QStringLiteral("Operate Gearbox"), this);
     auto* grid = new QGridLayout(OperateGearbox);
     TestUpshift =
-        pushButton(QStringLiteral("TestUpshift"), QStringLiteral("UpShift"), OperateGearbox);
+        namedButton(QStringLiteral("TestUpshift"), QStringLiteral("UpShift"), OperateGearbox);
     TestDownshift =
-        pushButton(QStringLiteral("TestDownshift"), QStringLiteral("DownShift"), OperateGearbox);
+        namedButton(QStringLiteral("TestDownshift"), QStringLiteral("DownShift"), OperateGearbox);
     TestNeutralShift =
-        pushButton(QStringLiteral("TestNeutralShift"), QStringLiteral("Neutral"), OperateGearbox);
-    ResetGearbox = pushButton(QStringLiteral("ResetGearbox"), QStringLiteral("Reset Controller"),
+        namedButton(QStringLiteral("TestNeutralShift"), QStringLiteral("Neutral"), OperateGearbox);
+    ResetGearbox = namedButton(QStringLiteral("ResetGearbox"), QStringLiteral("Reset Controller"),
                               OperateGearbox);
     UpShiftLight = new IndicatorLight(QStringLiteral("UpShiftLight"), OperateGearbox);
     DownShiftLight = new IndicatorLight(QStringLiteral("DownShiftLight"), OperateGearbox);
@@ -194,12 +187,12 @@ QWidget* GearboxControl::buildTestModeGroup()
 {
     QGroupBox* box = group(QStringLiteral("TestModeFrame"), QStringLiteral("Test Mode"), this);
     auto* grid = new QGridLayout(box);
-    EnableDisable = pushButton(QStringLiteral("EnableDisable"), QStringLiteral("Enable"), box);
+    EnableDisable = namedButton(QStringLiteral("EnableDisable"), QStringLiteral("Enable"), box);
     grid->addWidget(EnableDisable, 0, 0, 1, 4);
     int i = 0;
     for (const gearbox::TestOutput& output : gearbox::testOutputs()) {
         QPushButton* b =
-            pushButton(QLatin1String(output.control), QLatin1String(output.caption), box);
+            namedButton(QLatin1String(output.control), QLatin1String(output.caption), box);
         outputButtons_.insert(QLatin1String(output.control), b);
         const int row = 1 + i / 2;
         const int column = (i % 2) * 2;
@@ -222,9 +215,9 @@ QWidget* GearboxControl::buildGeneralGroup()
     SwapPaddles->setObjectName(QStringLiteral("SwapPaddles"));
     BrakeFromNeutral = new QCheckBox(QStringLiteral("Brake from Neutral"), box);
     BrakeFromNeutral->setObjectName(QStringLiteral("BrakeFromNeutral"));
-    OpenFile = pushButton(QStringLiteral("OpenFile"), QStringLiteral("Read from File"), box);
-    SaveFile = pushButton(QStringLiteral("SaveFile"), QStringLiteral("Save to File"), box);
-    DataLogger = pushButton(QStringLiteral("DataLogger"), QStringLiteral("Data Logger"), box);
+    OpenFile = namedButton(QStringLiteral("OpenFile"), QStringLiteral("Read from File"), box);
+    SaveFile = namedButton(QStringLiteral("SaveFile"), QStringLiteral("Save to File"), box);
+    DataLogger = namedButton(QStringLiteral("DataLogger"), QStringLiteral("Data Logger"), box);
     layout->addWidget(SwapPaddles, 0, 0);
     layout->addWidget(BrakeFromNeutral, 1, 0);
     layout->addWidget(OpenFile, 0, 1);
@@ -241,7 +234,7 @@ QWidget* GearboxControl::buildGeneralGroup()
                   caption(QLatin1String(name) + QStringLiteral("Label"), QLatin1String(p.caption)),
                   numberBox(QLatin1String(name)), QLatin1String(p.unit));
     }
-    Calibrate = pushButton(QStringLiteral("Calibrate"), QStringLiteral("Calibrate"), compressor);
+    Calibrate = namedButton(QStringLiteral("Calibrate"), QStringLiteral("Calibrate"), compressor);
     grid->addWidget(Calibrate, 0, 3, 2, 1);
     layout->addWidget(compressor, 3, 0, 1, 2);
     return box;
@@ -268,7 +261,7 @@ QWidget* GearboxControl::buildRamGroup()
             const gearbox::NumberParameter& p = gearbox::numberParameter(QLatin1String(control));
             QPushButton* set = nullptr;
             if (*p.setButton) {
-                set = pushButton(QLatin1String(p.setButton), QStringLiteral("Set"), frame);
+                set = namedButton(QLatin1String(p.setButton), QStringLiteral("Set"), frame);
                 setButtons_.insert(QLatin1String(control), set);
             }
             addBoxRow(
@@ -319,7 +312,7 @@ QWidget* GearboxControl::buildThrottleGroup()
             caption(QLatin1String(control) + QStringLiteral("Label"), QLatin1String(p.caption)),
             numberBox(QLatin1String(control)), QLatin1String(p.unit));
     }
-    ThrotCal = pushButton(QStringLiteral("ThrotCal"), QStringLiteral("Throttle"), box);
+    ThrotCal = namedButton(QStringLiteral("ThrotCal"), QStringLiteral("Throttle"), box);
     grid->addWidget(ThrotCal, row, 0);
     return box;
 }
@@ -365,7 +358,7 @@ QWidget* GearboxControl::buildBarrelGroup()
         BarrelGear[static_cast<size_t>(i)] = rowBox(QStringLiteral("BarrelGear_%1").arg(i));
         RamGear[static_cast<size_t>(i)] = rowBox(QStringLiteral("RamGear_%1").arg(i));
         SetGear[static_cast<size_t>(i)] =
-            pushButton(QStringLiteral("SetGear_%1").arg(i), QStringLiteral("Set"), this);
+            namedButton(QStringLiteral("SetGear_%1").arg(i), QStringLiteral("Set"), this);
         rows->addWidget(label, i + 1, 0);
         rows->addWidget(BarrelGear[static_cast<size_t>(i)], i + 1, 1);
         rows->addWidget(RamGear[static_cast<size_t>(i)], i + 1, 2);
@@ -373,7 +366,7 @@ QWidget* GearboxControl::buildBarrelGroup()
     }
     layout->addLayout(rows);
     GearPattern =
-        pushButton(QStringLiteral("GearPattern"), QStringLiteral("Gear Pattern"), BarrelFrame);
+        namedButton(QStringLiteral("GearPattern"), QStringLiteral("Gear Pattern"), BarrelFrame);
     layout->addWidget(GearPattern, 0, Qt::AlignLeft);
 
     QGroupBox* autoShift =

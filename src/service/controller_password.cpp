@@ -1,6 +1,7 @@
 #include "service/controller_password.h"
 
 #include "common/globals.h"
+#include "common/named_button.h"
 #include "common/prompts.h"
 #include "common/timing.h"
 #include "serial/command_table.h"
@@ -49,14 +50,6 @@ QLineEdit* passwordBox(const QString& name, QWidget* parent)
     return box;
 }
 
-QPushButton* button(const QString& name, const QString& caption, QWidget* parent)
-{
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-}
-
 } // namespace
 
 EcuSecurity::EcuSecurity(QWidget* parent) : QDialog(parent)
@@ -83,11 +76,11 @@ EcuSecurity::EcuSecurity(QWidget* parent) : QDialog(parent)
     layout->addWidget(Frame13);
 
     auto* buttons = new QHBoxLayout;
-    SetPassword = button(QStringLiteral("SetPassword"), QStringLiteral("Set"), this);
-    ClearPassword = button(QStringLiteral("ClearPassword"), QStringLiteral("Clear"), this);
-    Exit = button(QStringLiteral("Exit"), QStringLiteral("Exit"), this);
-    OK = button(QStringLiteral("OK"), QStringLiteral("OK"), this);
-    Cancel = button(QStringLiteral("Cancel"), QStringLiteral("Cancel"), this);
+    SetPassword = namedButton(QStringLiteral("SetPassword"), QStringLiteral("Set"), this);
+    ClearPassword = namedButton(QStringLiteral("ClearPassword"), QStringLiteral("Clear"), this);
+    Exit = namedButton(QStringLiteral("Exit"), QStringLiteral("Exit"), this);
+    OK = namedButton(QStringLiteral("OK"), QStringLiteral("OK"), this);
+    Cancel = namedButton(QStringLiteral("Cancel"), QStringLiteral("Cancel"), this);
     for (QPushButton* b : {SetPassword, ClearPassword, Exit, OK, Cancel})
         buttons->addWidget(b);
     layout->addLayout(buttons);

@@ -2,6 +2,7 @@
 
 #include "app/shell.h"
 #include "common/globals.h"
+#include "common/named_button.h"
 #include "common/timing.h"
 #include "mapfile/map_file.h"
 #include "serial/workspace_link.h"
@@ -37,14 +38,6 @@ QLabel* valueLabel(const QString& name, QWidget* parent)
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label->setFrameShape(QFrame::StyledPanel);
     return label;
-}
-
-QPushButton* button(const QString& name, const QString& caption, QWidget* parent)
-{
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
 }
 
 } // namespace
@@ -136,7 +129,8 @@ QWidget* Changadv::buildEngineData()
     CurrThrotPos = valueLabel(QStringLiteral("CurrThrotPos"), EngineData);
     data->addWidget(CurrThrotPos, 1, 1);
     caption(QStringLiteral("Sync Errors:"), 2, 0);
-    CurrSyncErrors = button(QStringLiteral("CurrSyncErrors"), QStringLiteral(" 0"), EngineData);
+    CurrSyncErrors =
+        namedButton(QStringLiteral("CurrSyncErrors"), QStringLiteral(" 0"), EngineData);
     CurrSyncErrors->setToolTip(QStringLiteral("Click to reset the sync error count"));
     connect(CurrSyncErrors, &QPushButton::clicked, this, &Changadv::CurrSyncErrors_Click);
     data->addWidget(CurrSyncErrors, 2, 1);
@@ -195,12 +189,12 @@ QWidget* Changadv::buildButtons()
     auto* area = new QWidget(this);
     auto* buttons = new QGridLayout(area);
     buttons->setContentsMargins(0, 0, 0, 0);
-    ChangAdvExit[0] = button(QStringLiteral("ChangAdvExit_0"), QStringLiteral("Exit"), area);
-    ChangAdvExit[1] = button(QStringLiteral("ChangAdvExit_1"), QStringLiteral("Save"), area);
-    Nvram = button(QStringLiteral("Nvram"), QStringLiteral("Save in ECU"), area);
-    ThrotCal = button(QStringLiteral("ThrotCal"), QStringLiteral("Throttle"), area);
-    SetupPWM = button(QStringLiteral("SetupPWM_0"), QStringLiteral("Adjust PWM"), area);
-    SetPassword = button(QStringLiteral("SetPassword"), QStringLiteral("Password"), area);
+    ChangAdvExit[0] = namedButton(QStringLiteral("ChangAdvExit_0"), QStringLiteral("Exit"), area);
+    ChangAdvExit[1] = namedButton(QStringLiteral("ChangAdvExit_1"), QStringLiteral("Save"), area);
+    Nvram = namedButton(QStringLiteral("Nvram"), QStringLiteral("Save in ECU"), area);
+    ThrotCal = namedButton(QStringLiteral("ThrotCal"), QStringLiteral("Throttle"), area);
+    SetupPWM = namedButton(QStringLiteral("SetupPWM_0"), QStringLiteral("Adjust PWM"), area);
+    SetPassword = namedButton(QStringLiteral("SetPassword"), QStringLiteral("Password"), area);
     buttons->addWidget(Nvram, 0, 0);
     buttons->addWidget(ThrotCal, 1, 0);
     buttons->addWidget(SetupPWM, 2, 0);

@@ -2,6 +2,7 @@
 #include "common/globals.h"
 #include "common/timing.h"
 #include "gearbox_fixture.h"
+#include "once_received.h"
 #include "serial/workspace_link.h"
 
 #include <QCheckBox>
@@ -370,21 +371,15 @@ void TestGearboxConnect::requestDuringAnExchange()
     slow.replyDelay = std::chrono::milliseconds(40);
     fx->gcu.setFaults(slow);
     // The user acts again while the upshift still waits for its reply.
-    bool acted = false;
-    QTimer watch;
-    connect(&watch, &QTimer::timeout, [&] {
-        if (acted || !fx->gcu.receivedLines().contains("ps"))
-            return;
-        acted = true;
+    test::OnceReceived again(fx->gcu, "ps", [&] {
         if (QLineEdit* box = fx->box(control))
             fx->typeAndEnter(box, "9");
         else if (QWidget* w = fx->workspace->findChild<QWidget*>(control))
             QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(5, 5));
     });
-    watch.start(1);
     fx->button("TestUpshift")->click();
-    QVERIFY(acted);
-    watch.stop();
+    QVERIFY(again.acted());
+    again.stop();
     // The second request is refused: the first command's reply was not taken away from it,
     // and only that command went out.
     QCOMPARE(G.ControllerConnected, 1);

@@ -2,6 +2,7 @@
 #include "gearbox/gear_change_pattern.h"
 #include "gearbox/indicator_light.h"
 #include "gearbox_fixture.h"
+#include "once_received.h"
 #include "serial/workspace_link.h"
 #include "window_driver.h"
 
@@ -276,18 +277,11 @@ void TestGearboxTestMode::patternDialogOneChoiceAtATime()
     slow.replyDelay = std::chrono::milliseconds(40);
     fx->gcu.setFaults(slow);
     // Another option is clicked while the first choice still waits for its prompt.
-    bool acted = false;
-    QTimer watch;
-    connect(&watch, &QTimer::timeout, [&] {
-        if (acted || !fx->gcu.receivedLines().contains("01gp"))
-            return;
-        acted = true;
-        dialog.findChild<QRadioButton*>("PatternType_2")->click();
-    });
-    watch.start(1);
+    test::OnceReceived again(fx->gcu, "01gp",
+                             [&] { dialog.findChild<QRadioButton*>("PatternType_2")->click(); });
     dialog.findChild<QRadioButton*>("PatternType_1")->click();
-    QVERIFY(acted);
-    watch.stop();
+    QVERIFY(again.acted());
+    again.stop();
     QCOMPARE(fx->env->prompts.beeps, 1);
     QCOMPARE(fx->sentSettings(), QByteArrayList{"01gp"});
     QVERIFY(dialog.findChild<QRadioButton*>("PatternType_1")->isChecked());

@@ -1,5 +1,6 @@
 #include "common/globals.h"
 #include "gearbox_fixture.h"
+#include "once_received.h"
 #include "service/air_pressure_calibration.h"
 #include "service/data_logger.h"
 #include "service/throttle_setup.h"
@@ -131,15 +132,7 @@ void TestGearboxTools::workspaceClickedWhileTheCalibrationTalks()
     QVERIFY(fx->openAndConnect());
     sim::FaultSettings slow;
     slow.replyDelay = std::chrono::milliseconds(40);
-    QTimer watch;
-    bool clicked = false;
-    connect(&watch, &QTimer::timeout, [&] {
-        if (clicked || !fx->gcu.receivedLines().contains(line))
-            return;
-        clicked = true;
-        fx->button(button)->click();
-    });
-    watch.start(1);
+    const test::OnceReceived click(fx->gcu, line, [&] { fx->button(button)->click(); });
     if (line == "az")
         fx->gcu.setFaults(slow);
     QTest::mouseClick(fx->button("Calibrate"), Qt::LeftButton);
@@ -158,7 +151,7 @@ void TestGearboxTools::workspaceClickedWhileTheCalibrationTalks()
         fx->gcu.setFaults(slow);
         dialog->findChild<QPushButton*>("ToECU")->click();
     }
-    QVERIFY(clicked);
+    QVERIFY(click.acted());
     if (exit) {
         // What the dialog was doing is finished first; then the workspace and the dialog close.
         QTRY_VERIFY(fx->workspace.isNull());

@@ -1,5 +1,6 @@
 #include "common/globals.h"
 #include "common/timing.h"
+#include "once_received.h"
 #include "service/cam_pwm_parameters.h"
 #include "sim/vvt_controller.h"
 #include "sim_ports.h"
@@ -7,7 +8,6 @@
 #include "vvt_fixture.h"
 
 #include <QLineEdit>
-#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -277,21 +277,15 @@ void TestCamPwmParameters::changesDuringAnotherExchange()
     sim::FaultSettings slow;
     slow.replyDelay = std::chrono::milliseconds(300);
     ecu->setFaults(slow);
-    bool changed = false;
-    connect(ecu.get(), &sim::Controller::lineReceived, this, [&](const QByteArray& line) {
-        if (line != "unv" || changed)
-            return;
-        changed = true;
-        // While "Save in ECU" waits for the controller.
-        QTimer::singleShot(0, this, [&] {
-            enter(dialog, 0, "70");
-            QTest::mouseClick(dialog.allThrottleButton(0), Qt::LeftButton);
-        });
+    // While "Save in ECU" waits for the controller.
+    const test::OnceReceived change(*ecu, "unv", [&] {
+        enter(dialog, 0, "70");
+        QTest::mouseClick(dialog.allThrottleButton(0), Qt::LeftButton);
     });
     env->prompts.answer(Answer::Yes);
     ecu->clearReceivedLines();
     session->workspace->Nvram_Click();
-    QVERIFY(changed);
+    QVERIFY(change.acted());
     QCOMPARE(env->prompts.beeps, 2);
     QCOMPARE(G.CamParams[0], 60.0);
     QCOMPARE(dialog.box(0)->text(), QStringLiteral("60.0"));

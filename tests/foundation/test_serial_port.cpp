@@ -1,5 +1,6 @@
 #include "common/globals.h"
 #include "common/timing.h"
+#include "counting_link.h"
 #include "debugwin/debug_log.h"
 #include "serial/com_port.h"
 #include "serial/port_map.h"
@@ -17,20 +18,6 @@
 #include <memory>
 
 using namespace vx;
-
-namespace {
-
-// A workspace link without a workspace behind it: counts the reconnects it is asked for.
-class BareLink final : public WorkspaceLink
-{
-public:
-    using WorkspaceLink::WorkspaceLink;
-    void SyncWithRPMTimer(bool) override {}
-    void ReInitConnection() override { ++reconnects; }
-    int reconnects = 0;
-};
-
-} // namespace
 
 class TestSerialPort : public QObject
 {
@@ -135,7 +122,7 @@ void TestSerialPort::closedPortSendsNothing()
     ComPort port("VvtComPort");
     port.setSettings("115200,N,8,1");
     port.output("ve\r");
-    BareLink link(port);
+    test::CountingLink link(port);
     link.ComOutput("ve\r");
     QCOMPARE(link.GetECUString("ve\r", QString(), 6), QString());
     QTest::qWait(30);
@@ -295,7 +282,7 @@ void TestSerialPort::valueReadsAndTimeOuts()
     test::plugAtPort(ecu, 1, *env);
     ComPort port("VvtComPort");
     QVERIFY(port.open().ok());
-    BareLink link(port);
+    test::CountingLink link(port);
     QCOMPARE(link.GetECUString("ve\r", QString(), 6), QStringLiteral("V1.2-3"));
     QCOMPARE(link.GetECUValue("g0\r", QString(), 2), qint64(0));
 
@@ -335,7 +322,7 @@ void TestSerialPort::writeLineSeesAnErrorAnswer()
     test::plugAtPort(ecu, 1, *env);
     ComPort port("VvtComPort");
     QVERIFY(port.open().ok());
-    BareLink link(port);
+    test::CountingLink link(port);
     G.RxBuffer.clear();
     QVERIFY(link.WriteLine("S3050000000000FA"));
     QVERIFY(WaitForReply(false, "*", 0));

@@ -1,5 +1,6 @@
 #include "common/globals.h"
 #include "common/timing.h"
+#include "counting_link.h"
 #include "serial/com_port.h"
 #include "serial/workspace_link.h"
 #include "service/controller_password.h"
@@ -15,20 +16,6 @@
 
 using namespace vx;
 
-namespace {
-
-// The VVT workspace's link as the dialog sees it, on a port of the test's own.
-class HostLink final : public WorkspaceLink
-{
-public:
-    using WorkspaceLink::WorkspaceLink;
-    void SyncWithRPMTimer(bool) override {}
-    void ReInitConnection() override { ++reconnects; }
-    int reconnects = 0;
-};
-
-} // namespace
-
 class TestEcuSecurity : public QObject
 {
     Q_OBJECT
@@ -43,7 +30,7 @@ private slots:
         port->setPortNumber(1);
         port->setSettings("38400,N,8,1");
         QVERIFY(port->open().ok());
-        link = std::make_unique<HostLink>(*port);
+        link = std::make_unique<test::CountingLink>(*port);
         registerWorkspaceLink("Changadv", link.get());
         dialog = std::make_unique<EcuSecurity>();
     }
@@ -82,7 +69,7 @@ private:
     std::unique_ptr<test::TestEnvironment> env;
     std::unique_ptr<sim::VvtController> ecu;
     std::unique_ptr<ComPort> port;
-    std::unique_ptr<HostLink> link;
+    std::unique_ptr<test::CountingLink> link;
     std::unique_ptr<EcuSecurity> dialog;
 };
 
